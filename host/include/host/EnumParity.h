@@ -1,0 +1,3 @@
+#pragma once
+
+enum class EnumParity { None, Odd, Even, Mark, Space };

@@ -1,0 +1,3 @@
+#include "host/VDeviceInterface.h"
+
+VDeviceInterface::~VDeviceInterface() = default;
