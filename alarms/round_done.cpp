@@ -1,12 +1,33 @@
 // Round completion: after the eighth answer the block is stamped, published,
 // and the alarm table reported as one batch for the host's worker.
 #include <algorithm>
+#include <functional>
 #include <iostream>
+#include <memory>
+#include <utility>
+#include <vector>
 
 #include <boost/date_time/posix_time/posix_time_types.hpp>
 
+#include "alarms/alarm_groups.h"
 #include "driver/VARNOK_QMR4100.h"
 #include "host/get_ttime.h"
+
+namespace {
+
+// The host's worker runs this later with the evaluations of one round. It
+// keeps the device alive until it is gone. std::function copies what it
+// wraps, so the list sits behind a shared pointer: copies of the task share
+// the one list that was moved out of the device, and no evaluation is copied.
+struct BatchTask {
+  std::shared_ptr<SMDVDevice> keep_alive;
+  SMDVDevice* device;
+  std::shared_ptr<const std::vector<rule_value>> evaluations;
+
+  void operator()() const { device->DoBatchCheckThreshold(*evaluations); }
+};
+
+}  // namespace
 
 int VARNOK_QMR4100::RoundDone() {
   using namespace boost::posix_time;
@@ -18,5 +39,21 @@ int VARNOK_QMR4100::RoundDone() {
   SendSP(kSnapshotId, m_block.data(), static_cast<unsigned int>(m_block.size()), false);
   Reset();
   std::cout << "VARNOK_QMR4100 RoundDone\n" << std::endl;
+
+  qmr4100::alarms::Reporter reporter(*this);
+  qmr4100::alarms::report_module_alarms(reporter, m_block, m_alarmList);
+  qmr4100::alarms::report_ac_alarms(reporter, m_alarmList);
+  qmr4100::alarms::report_dc_alarms(reporter, m_alarmList);
+  qmr4100::alarms::report_system_alarms(reporter, m_alarmList);
+  HandOffBatch();
   return 1;
+}
+
+void VARNOK_QMR4100::HandOffBatch() {
+  const std::size_t count = m_pending.size();
+  CheckThresholdWork(BatchTask{shared_from_this(), this,
+                               std::make_shared<const std::vector<rule_value>>(std::move(m_pending))});
+  // The move left the list empty; the next round's reports fill it without
+  // regrowing it.
+  m_pending.reserve(count);
 }

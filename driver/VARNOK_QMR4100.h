@@ -40,6 +40,7 @@ class VARNOK_QMR4100 : public PMBusProtocol {
  private:
   int step_failed();
   int next_command(int step, unsigned char code);
+  void HandOffBatch();
 
   qmr4100::Block m_block{};
   std::vector<alarm_item> m_alarmList;
