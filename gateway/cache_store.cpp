@@ -1,0 +1,149 @@
+#include "gateway/cache_store.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
+#include <fmt/format.h>
+
+#include "driver/snapshot_layout.h"
+
+namespace qmr4100::gateway {
+namespace {
+
+std::string reason() { return std::strerror(errno); }
+
+std::string size_problem(std::size_t length) {
+  return fmt::format("{} bytes, a snapshot block has {}", length, layout::kBlockSize);
+}
+
+// Why `data` cannot be the cached block of device `data_id`; "" when it can.
+std::string block_problem(unsigned int data_id, const unsigned char* data, std::size_t length) {
+  if (length != layout::kBlockSize) return size_problem(length);
+  Block block;
+  std::memcpy(block.data(), data, block.size());
+  const std::uint32_t stored = get_u32le(block, layout::kDataId);
+  if (stored != data_id) return fmt::format("holds data id {}, not {}", stored, data_id);
+  return "";
+}
+
+std::string write_all(int fd, const unsigned char* data, std::size_t length) {
+  while (length > 0) {
+    const ssize_t written = ::write(fd, data, length);
+    if (written < 0 && errno == EINTR) continue;
+    if (written < 0) return fmt::format("cannot write: {}", reason());
+    data += written;
+    length -= static_cast<std::size_t>(written);
+  }
+  return "";
+}
+
+std::string read_all(int fd, unsigned char* data, std::size_t length) {
+  std::size_t done = 0;
+  while (done < length) {
+    const ssize_t got = ::read(fd, data + done, length - done);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return fmt::format("cannot read: {}", reason());
+    if (got == 0) return fmt::format("ends after {} bytes", done);
+    done += static_cast<std::size_t>(got);
+  }
+  return "";
+}
+
+// Writes the block into the open temporary file, syncs and closes it.
+std::string fill_temp(int fd, const unsigned char* data, std::size_t length) {
+  std::string failure = write_all(fd, data, length);
+  if (failure.empty() && ::fsync(fd) != 0) failure = fmt::format("cannot sync: {}", reason());
+  if (::close(fd) != 0 && failure.empty()) failure = fmt::format("cannot close: {}", reason());
+  return failure;
+}
+
+// Makes the rename itself durable.
+std::string sync_directory(const std::string& directory) {
+  const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return fmt::format("cannot open the directory to sync it: {}", reason());
+  const std::string failure =
+      ::fsync(fd) == 0 ? "" : fmt::format("cannot sync the directory: {}", reason());
+  ::close(fd);
+  return failure;
+}
+
+// Reads the whole file, which must hold exactly one block.
+std::string read_block(int fd, std::string& bytes) {
+  struct stat info {};
+  if (::fstat(fd, &info) != 0) return fmt::format("cannot stat: {}", reason());
+  if (!S_ISREG(info.st_mode)) return "not a regular file";
+  const auto size = static_cast<std::size_t>(info.st_size);
+  if (size != layout::kBlockSize) return size_problem(size);
+  bytes.resize(size);
+  return read_all(fd, reinterpret_cast<unsigned char*>(bytes.data()), size);
+}
+
+}  // namespace
+
+CacheStore::CacheStore(std::string directory) : m_directory(std::move(directory)) {
+  std::error_code ignored;  // Save reports a directory that could not be made
+  std::filesystem::create_directories(m_directory, ignored);
+}
+
+std::string CacheStore::PathFor(unsigned int data_id) const {
+  const auto name = fmt::format("varnok_qmr4100-{}.snapshot", data_id);
+  return (std::filesystem::path(m_directory) / name).string();
+}
+
+bool CacheStore::Save(unsigned int data_id, const unsigned char* data, std::size_t length,
+                      std::string& error) {
+  const std::string path = PathFor(data_id);
+  const std::string problem = block_problem(data_id, data, length);
+  if (!problem.empty()) {
+    error = fmt::format("{}: not saved: {}", path, problem);
+    return false;
+  }
+  std::string temp = path + ".tmp-XXXXXX";
+  const int fd = ::mkstemp(temp.data());
+  if (fd < 0) {
+    error = fmt::format("{}: cannot create a temporary file: {}", path, reason());
+    return false;
+  }
+  std::string failure = fill_temp(fd, data, length);
+  if (failure.empty() && ::rename(temp.c_str(), path.c_str()) != 0)
+    failure = fmt::format("cannot rename {} into place: {}", temp, reason());
+  if (!failure.empty()) {
+    ::unlink(temp.c_str());
+    error = fmt::format("{}: {}", path, failure);
+    return false;
+  }
+  failure = sync_directory(m_directory);
+  if (!failure.empty()) {
+    error = fmt::format("{}: written, but {}", path, failure);
+    return false;
+  }
+  return true;
+}
+
+std::optional<std::string> CacheStore::Load(unsigned int data_id, std::string& problem) const {
+  problem.clear();
+  const std::string path = PathFor(data_id);
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    if (errno != ENOENT) problem = fmt::format("{}: cannot open: {}", path, reason());
+    return std::nullopt;
+  }
+  std::string bytes;
+  std::string failure = read_block(fd, bytes);
+  ::close(fd);
+  if (failure.empty())
+    failure = block_problem(data_id, reinterpret_cast<const unsigned char*>(bytes.data()),
+                            bytes.size());
+  if (!failure.empty()) {
+    problem = fmt::format("{}: {}", path, failure);
+    return std::nullopt;
+  }
+  return bytes;
+}
+
+}  // namespace qmr4100::gateway

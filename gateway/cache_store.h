@@ -1,0 +1,36 @@
+// The gateway's cache of published snapshot blocks: one file per device, so
+// that a restarted gateway can hand each driver its last block.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+
+namespace qmr4100::gateway {
+
+class CacheStore {
+ public:
+  // Creates the directory if missing; a directory that cannot be made shows
+  // up as a failing Save.
+  explicit CacheStore(std::string directory);
+
+  // DIR/varnok_qmr4100-<data id>.snapshot
+  std::string PathFor(unsigned int data_id) const;
+
+  // Replaces the device's file atomically: a temporary file in the same
+  // directory is written and synced, renamed over the old file, and the
+  // directory is synced. Refuses a block that Load would refuse. On failure
+  // returns false with `error` naming the file; the previous file is kept.
+  bool Save(unsigned int data_id, const unsigned char* data, std::size_t length,
+            std::string& error);
+
+  // The cached 895 bytes. nullopt with an empty `problem` when there is no
+  // file; nullopt with `problem` naming the file when it cannot be read, has
+  // the wrong size, or carries another device's data id in bytes 0-3.
+  std::optional<std::string> Load(unsigned int data_id, std::string& problem) const;
+
+ private:
+  std::string m_directory;
+};
+
+}  // namespace qmr4100::gateway
