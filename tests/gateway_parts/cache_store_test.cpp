@@ -1,0 +1,182 @@
+#include "gateway/cache_store.h"
+
+#include <sys/resource.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "driver/snapshot_layout.h"
+
+namespace fs = std::filesystem;
+using qmr4100::Block;
+using qmr4100::gateway::CacheStore;
+
+namespace {
+
+constexpr unsigned int kDataId = 1000;
+
+Block make_block(unsigned int data_id, unsigned char fill) {
+  Block block;
+  block.fill(fill);
+  qmr4100::put_u32le(block, qmr4100::layout::kDataId, data_id);
+  return block;
+}
+
+std::string as_string(const Block& block) { return std::string(block.begin(), block.end()); }
+
+void write_file(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// Files shrink to a few bytes while it lives, as on a full disk.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    getrlimit(RLIMIT_FSIZE, &m_saved);
+    m_signal = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit = m_saved;
+    limit.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &m_saved);
+    std::signal(SIGXFSZ, m_signal);
+  }
+
+ private:
+  rlimit m_saved{};
+  void (*m_signal)(int);
+};
+
+class CacheStoreTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (fs::temp_directory_path() / "cache_store_test-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    root = pattern;
+    directory = (fs::path(root) / "gateway" / "cache").string();  // made by the store
+  }
+  void TearDown() override { fs::remove_all(root); }
+
+  std::vector<std::string> files() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(directory))
+      names.push_back(entry.path().filename().string());
+    return names;
+  }
+
+  std::string root;
+  std::string directory;
+};
+
+TEST_F(CacheStoreTest, SavedBlockLoadsBackAlone) {
+  CacheStore store(directory);
+  EXPECT_EQ(store.PathFor(kDataId), directory + "/varnok_qmr4100-1000.snapshot");
+  const Block first = make_block(kDataId, 0x11);
+  const Block second = make_block(kDataId, 0x22);
+  std::string error;
+  ASSERT_TRUE(store.Save(kDataId, first.data(), first.size(), error)) << error;
+  ASSERT_TRUE(store.Save(kDataId, second.data(), second.size(), error)) << error;
+
+  std::string problem = "stale";
+  const auto loaded = store.Load(kDataId, problem);
+  ASSERT_TRUE(loaded.has_value()) << problem;
+  EXPECT_EQ(*loaded, as_string(second));
+  EXPECT_EQ(problem, "");
+  EXPECT_EQ(files(), std::vector<std::string>{"varnok_qmr4100-1000.snapshot"});
+}
+
+TEST_F(CacheStoreTest, MissingFileIsNoProblem) {
+  CacheStore store(directory);
+  std::string problem = "stale";
+  EXPECT_FALSE(store.Load(kDataId, problem).has_value());
+  EXPECT_EQ(problem, "");
+}
+
+struct Damage {
+  const char* name;
+  std::string contents;
+  const char* expected_problem;
+};
+
+TEST_F(CacheStoreTest, DamagedFilesAreNamedWithTheirProblem) {
+  const Damage damages[] = {
+      {"one byte short", as_string(make_block(kDataId, 0)).substr(1), "894 bytes"},
+      {"one byte long", as_string(make_block(kDataId, 0)) + "x", "896 bytes"},
+      {"empty", "", "0 bytes"},
+      {"another device's block", as_string(make_block(1001, 0)), "data id 1001, not 1000"},
+  };
+  CacheStore store(directory);
+  for (const Damage& damage : damages) {
+    SCOPED_TRACE(damage.name);
+    write_file(store.PathFor(kDataId), damage.contents);
+    std::string problem;
+    EXPECT_FALSE(store.Load(kDataId, problem).has_value());
+    EXPECT_NE(problem.find(store.PathFor(kDataId)), std::string::npos) << problem;
+    EXPECT_NE(problem.find(damage.expected_problem), std::string::npos) << problem;
+  }
+}
+
+TEST_F(CacheStoreTest, DirectoryInPlaceOfTheFileIsUnreadable) {
+  CacheStore store(directory);
+  fs::create_directory(store.PathFor(kDataId));
+  std::string problem;
+  EXPECT_FALSE(store.Load(kDataId, problem).has_value());
+  EXPECT_NE(problem.find("not a regular file"), std::string::npos) << problem;
+}
+
+TEST_F(CacheStoreTest, RefusedBlocksKeepTheOldFile) {
+  CacheStore store(directory);
+  const Block good = make_block(kDataId, 0x33);
+  std::string error;
+  ASSERT_TRUE(store.Save(kDataId, good.data(), good.size(), error)) << error;
+
+  const Block foreign = make_block(1001, 0x44);
+  EXPECT_FALSE(store.Save(kDataId, foreign.data(), foreign.size(), error));
+  EXPECT_NE(error.find("data id 1001"), std::string::npos) << error;
+  EXPECT_FALSE(store.Save(kDataId, good.data(), good.size() - 1, error));
+  EXPECT_NE(error.find("894 bytes"), std::string::npos) << error;
+
+  std::string problem;
+  EXPECT_EQ(store.Load(kDataId, problem), as_string(good));
+}
+
+TEST_F(CacheStoreTest, FailedWriteKeepsTheOldFileAndNoTemporary) {
+  CacheStore store(directory);
+  const Block old_block = make_block(kDataId, 0x55);
+  std::string error;
+  ASSERT_TRUE(store.Save(kDataId, old_block.data(), old_block.size(), error)) << error;
+
+  const Block new_block = make_block(kDataId, 0x66);
+  bool saved = true;
+  {
+    FileSizeLimit disk_nearly_full(100);
+    saved = store.Save(kDataId, new_block.data(), new_block.size(), error);
+  }
+  EXPECT_FALSE(saved);
+  EXPECT_NE(error.find(store.PathFor(kDataId)), std::string::npos) << error;
+  EXPECT_NE(error.find("cannot write"), std::string::npos) << error;
+
+  std::string problem;
+  EXPECT_EQ(store.Load(kDataId, problem), as_string(old_block));
+  EXPECT_EQ(files(), std::vector<std::string>{"varnok_qmr4100-1000.snapshot"});
+}
+
+TEST_F(CacheStoreTest, DirectoryReplacedByAFileFailsCleanly) {
+  CacheStore store(directory);
+  fs::remove_all(directory);
+  write_file(directory, "not a directory");
+  const Block block = make_block(kDataId, 0x77);
+  std::string error;
+  EXPECT_FALSE(store.Save(kDataId, block.data(), block.size(), error));
+  EXPECT_NE(error.find(store.PathFor(kDataId)), std::string::npos) << error;
+  EXPECT_NE(error.find("temporary file"), std::string::npos) << error;
+}
+
+}  // namespace
