@@ -1,5 +1,6 @@
 // AC distribution and ATS alarms: 43 fixed points and 72 branch breakers for
 // each AC screen; the system has one AC screen.
+#include <cstdint>
 #include <string>
 
 #include "alarms/alarm_groups.h"

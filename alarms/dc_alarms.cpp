@@ -1,6 +1,7 @@
 // DC distribution alarms: the screens' communication, then one pass per DC
 // screen with its screen points, 80 branches, the A and B paths and, last,
 // the battery, cabinet and environment points. The system has one DC screen.
+#include <cstdint>
 #include <string>
 
 #include "alarms/alarm_groups.h"

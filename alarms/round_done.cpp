@@ -1,7 +1,6 @@
 // Round completion: after the eighth answer the block is stamped, published,
 // and the alarm table reported as one batch for the host's worker.
 #include <algorithm>
-#include <functional>
 #include <iostream>
 #include <memory>
 #include <utility>
@@ -51,8 +50,8 @@ int VARNOK_QMR4100::RoundDone() {
 
 void VARNOK_QMR4100::HandOffBatch() {
   const std::size_t count = m_pending.size();
-  CheckThresholdWork(BatchTask{shared_from_this(), this,
-                               std::make_shared<const std::vector<rule_value>>(std::move(m_pending))});
+  auto evaluations = std::make_shared<const std::vector<rule_value>>(std::move(m_pending));
+  CheckThresholdWork(BatchTask{shared_from_this(), this, std::move(evaluations)});
   // The move left the list empty; the next round's reports fill it without
   // regrowing it.
   m_pending.reserve(count);
