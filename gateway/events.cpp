@@ -1,0 +1,120 @@
+#include "events.h"
+
+namespace qmr4100::gateway {
+namespace {
+
+Json::Value event(const char* name) {
+  Json::Value value(Json::objectValue);
+  value["event"] = name;
+  return value;
+}
+
+Json::Value device_event(const char* name, unsigned int data_id) {
+  Json::Value value = event(name);
+  value["data_id"] = data_id;
+  return value;
+}
+
+}  // namespace
+
+std::string to_hex(const unsigned char* data, std::size_t length) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string hex;
+  hex.reserve(2 * length);
+  for (std::size_t i = 0; i < length; ++i) {
+    hex += kDigits[data[i] >> 4];
+    hex += kDigits[data[i] & 0x0F];
+  }
+  return hex;
+}
+
+Json::Value snapshot_event(unsigned int data_id, int sp, const unsigned char* data,
+                           unsigned int length) {
+  Json::Value value = device_event("snapshot", data_id);
+  value["sp"] = sp;
+  value["length"] = length;
+  value["bytes"] = to_hex(data, length);
+  return value;
+}
+
+Json::Value threshold_event(unsigned int data_id, const rule_value& point) {
+  Json::Value value = device_event("threshold", data_id);
+  value["level"] = point.level;
+  value["id"] = point.id;
+  value["code"] = point.code;
+  value["name"] = point.name;
+  value["desc"] = point.desc;
+  value["active"] = point.active;
+  value["seq"] = point.seq;
+  return value;
+}
+
+Json::Value batch_event(unsigned int data_id, std::size_t count) {
+  Json::Value value = device_event("batch", data_id);
+  value["count"] = static_cast<Json::UInt64>(count);
+  return value;
+}
+
+Json::Value alarm_event(unsigned int data_id, const AlarmEngine::Transition& transition) {
+  Json::Value value = device_event("alarm", data_id);
+  value["state"] = transition.raised ? "raised" : "cleared";
+  value["id"] = transition.point.id;
+  value["code"] = transition.point.code;
+  value["name"] = transition.point.name;
+  value["desc"] = transition.point.desc;
+  value["seq"] = transition.point.seq;
+  return value;
+}
+
+Json::Value abandoned_event(unsigned int data_id, int step, const std::string& reason) {
+  Json::Value value = device_event("abandoned", data_id);
+  value["step"] = step;
+  value["reason"] = reason;
+  return value;
+}
+
+Json::Value cycle_failed_event(unsigned int data_id, int step) {
+  Json::Value value = device_event("cycle_failed", data_id);
+  value["step"] = step;
+  return value;
+}
+
+Json::Value protocol_error_event(unsigned int data_id, int step, std::string_view problem) {
+  Json::Value value = device_event("protocol_error", data_id);
+  value["step"] = step;
+  value["problem"] = std::string(problem);
+  return value;
+}
+
+Json::Value log_event(const std::string& line) {
+  Json::Value value = event("log");
+  value["line"] = line;
+  return value;
+}
+
+Json::Value port_lost_event(const std::string& port, const std::string& error) {
+  Json::Value value = event("port_lost");
+  value["port"] = port;
+  value["error"] = error;
+  return value;
+}
+
+Json::Value port_restored_event(const std::string& port) {
+  Json::Value value = event("port_restored");
+  value["port"] = port;
+  return value;
+}
+
+Json::Value cache_restored_event(unsigned int data_id, const std::string& path) {
+  Json::Value value = device_event("cache_restored", data_id);
+  value["path"] = path;
+  return value;
+}
+
+Json::Value cache_problem_event(unsigned int data_id, const std::string& problem) {
+  Json::Value value = device_event("cache_problem", data_id);
+  value["problem"] = problem;
+  return value;
+}
+
+}  // namespace qmr4100::gateway

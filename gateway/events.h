@@ -1,0 +1,37 @@
+// The record's events, one JSON object each, named by their "event" member.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include <json/value.h>
+
+#include "host/AlarmEngine.h"
+#include "host/rule_value.h"
+
+namespace qmr4100::gateway {
+
+std::string to_hex(const unsigned char* data, std::size_t length);
+
+Json::Value snapshot_event(unsigned int data_id, int sp, const unsigned char* data,
+                           unsigned int length);
+Json::Value threshold_event(unsigned int data_id, const rule_value& value);
+Json::Value batch_event(unsigned int data_id, std::size_t count);
+Json::Value alarm_event(unsigned int data_id, const AlarmEngine::Transition& transition);
+
+// A cycle given up by the gateway: an answer did not come in time, or the port failed.
+Json::Value abandoned_event(unsigned int data_id, int step, const std::string& reason);
+// A cycle the driver ended itself (its step went back to 0).
+Json::Value cycle_failed_event(unsigned int data_id, int step);
+// A frame the protocol layer could not use, or an answer carrying an error code.
+Json::Value protocol_error_event(unsigned int data_id, int step, std::string_view problem);
+Json::Value log_event(const std::string& line);
+
+Json::Value port_lost_event(const std::string& port, const std::string& error);
+Json::Value port_restored_event(const std::string& port);
+
+Json::Value cache_restored_event(unsigned int data_id, const std::string& path);
+Json::Value cache_problem_event(unsigned int data_id, const std::string& problem);
+
+}  // namespace qmr4100::gateway

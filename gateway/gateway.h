@@ -1,0 +1,80 @@
+// The gateway: loads the driver plug-in, makes one device per configured
+// power system, polls them on their serial lines from one io thread, and
+// records what they publish until the cycles asked for are done, a deadline
+// passes, or it is told to stop.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <boost/asio/executor_work_guard.hpp>
+#include <boost/asio/io_context.hpp>
+#include <boost/asio/signal_set.hpp>
+#include <boost/asio/steady_timer.hpp>
+
+#include "config.h"
+#include "gateway_controller.h"
+#include "plugin_loader.h"
+#include "poller.h"
+#include "record.h"
+
+namespace qmr4100::gateway {
+
+struct GatewayOptions {
+  std::string plugin_path;  // empty: default_plugin_path()
+  GatewayConfig config;
+  std::string record_path;  // empty: no record
+  int cycles = 0;           // publications per device to stop after; 0: until stopped
+  double deadline = 0;      // seconds until the run gives up; 0: none
+  bool handle_signals = false;  // SIGINT and SIGTERM stop the run
+};
+
+class Gateway : private PollObserver {
+ public:
+  // Loads the plug-in, creates and initialises the devices and hands them
+  // their cached snapshots. Throws PluginError or std::runtime_error.
+  explicit Gateway(GatewayOptions options);
+  ~Gateway() override;
+  Gateway(const Gateway&) = delete;
+  Gateway& operator=(const Gateway&) = delete;
+
+  // Polls until the run ends; 0 unless cycles were asked for and not reached.
+  int Run();
+  // Ends a run from any thread.
+  void Stop();
+
+  const std::vector<std::shared_ptr<SMDSPDevice>>& Devices() const { return m_devices; }
+  int PublishedCycles(unsigned int data_id) const;
+  GatewayController& Controller() { return *m_controller; }
+
+ private:
+  void CreateDevices();
+  void Finish(const std::string& reason);
+  bool CyclesReached() const;
+
+  void CyclePublished(SMDSPDevice& device) override;
+  void CycleFailed(SMDSPDevice& device, int step) override;
+  void CycleAbandoned(SMDSPDevice& device, int step, const std::string& reason) override;
+  void FrameRefused(SMDSPDevice& device, int step, const std::string& problem) override;
+  void PortLost(const std::string& port, const std::string& error) override;
+  void PortRestored(const std::string& port) override;
+
+  // Declared in the order that lets each member outlive what uses it.
+  GatewayOptions m_options;
+  Record m_record;
+  std::shared_ptr<Plugin> m_plugin;
+  boost::asio::io_context m_io;
+  std::shared_ptr<GatewayController> m_controller;
+  std::map<std::string, std::unique_ptr<Poller>> m_pollers;
+  std::vector<std::shared_ptr<SMDSPDevice>> m_devices;
+  std::map<unsigned int, int> m_published;
+  boost::asio::steady_timer m_deadline;
+  boost::asio::signal_set m_signals;
+  std::optional<boost::asio::executor_work_guard<boost::asio::io_context::executor_type>> m_work;
+  bool m_finished = false;
+};
+
+}  // namespace qmr4100::gateway

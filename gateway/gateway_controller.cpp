@@ -1,0 +1,108 @@
+#include "gateway_controller.h"
+
+#include <stdexcept>
+
+#include <fmt/format.h>
+
+#include "console.h"
+#include "events.h"
+#include "host/SMDSPDevice.h"
+
+namespace qmr4100::gateway {
+
+GatewayController::GatewayController(Record& record, const std::string& cache_dir)
+    : m_record(record),
+      m_cache(cache_dir.empty() ? nullptr : std::make_unique<CacheStore>(cache_dir)),
+      m_workerConsole(console_line) {}
+
+void GatewayController::Attach(const SMDVDevice& device, DeviceLink& link) {
+  m_devices.insert_or_assign(&device, Attached{&link, {}, std::make_unique<AlarmEngine>()});
+}
+
+GatewayController::Attached& GatewayController::Find(const SMDVDevice& device) {
+  auto found = m_devices.find(&device);
+  if (found == m_devices.end()) throw std::logic_error("device not attached to the gateway");
+  return found->second;
+}
+
+const GatewayController::Attached& GatewayController::Find(const SMDVDevice& device) const {
+  return const_cast<GatewayController*>(this)->Find(device);
+}
+
+void GatewayController::RestoreFromCache(SMDVDevice& device) {
+  if (!m_cache) return;
+  std::string problem;
+  const std::optional<std::string> cached = m_cache->Load(device.DataId(), problem);
+  if (!cached) {
+    if (problem.empty()) return;  // nothing cached yet
+    console_line(fmt::format("device {}: cached snapshot ignored: {}", device.DataId(), problem));
+    m_record.Write(cache_problem_event(device.DataId(), problem));
+    return;
+  }
+  if (device.LoadFromCache(*cached) != 1) {
+    problem = m_cache->PathFor(device.DataId()) + ": refused by the driver";
+    console_line(fmt::format("device {}: cached snapshot ignored: {}", device.DataId(), problem));
+    m_record.Write(cache_problem_event(device.DataId(), problem));
+    return;
+  }
+  const std::string path = m_cache->PathFor(device.DataId());
+  console_line(fmt::format("device {}: snapshot restored from {}", device.DataId(), path));
+  m_record.Write(cache_restored_event(device.DataId(), path));
+}
+
+std::string GatewayController::TakeCycleSummary(const SMDVDevice& device) {
+  return Find(device).tally.TakeSummary();
+}
+
+std::vector<rule_value> GatewayController::ActiveAlarms(const SMDVDevice& device) const {
+  return Find(device).alarms->Active();
+}
+
+int GatewayController::OnSend(SMDSPDevice& device, const unsigned char* data,
+                              unsigned int length) {
+  Find(device).link->Send(device, data, length);
+  return static_cast<int>(length);
+}
+
+void GatewayController::OnSnapshot(SMDVDevice& device, int sp, const unsigned char* data,
+                                   unsigned int length, bool) {
+  m_record.Write(snapshot_event(device.DataId(), sp, data, length));
+  SaveToCache(device, data, length);
+  Attached& attached = Find(device);
+  attached.tally.Published(data, length);
+  attached.link->Published(device);
+}
+
+void GatewayController::SaveToCache(const SMDVDevice& device, const unsigned char* data,
+                                    unsigned int length) {
+  if (!m_cache) return;
+  std::string error;
+  if (m_cache->Save(device.DataId(), data, length, error)) return;
+  console_line(fmt::format("device {}: snapshot not cached: {}", device.DataId(), error));
+  m_record.Write(cache_problem_event(device.DataId(), error));
+}
+
+void GatewayController::OnThreshold(SMDVDevice& device, const rule_value& value) {
+  m_record.Write(threshold_event(device.DataId(), value));
+  Find(device).tally.Evaluated(value);
+}
+
+// Runs on the worker thread: the device table is only read here.
+bool GatewayController::OnBatch(SMDVDevice& device, const std::vector<rule_value>& values) {
+  const unsigned int data_id = device.DataId();
+  m_record.Write(batch_event(data_id, values.size()));
+  for (const AlarmEngine::Transition& change : Find(device).alarms->Apply(values)) {
+    m_record.Write(alarm_event(data_id, change));
+    m_workerConsole(fmt::format("device {}: alarm {}: {} (code {}, #{})", data_id,
+                                change.raised ? "raised" : "cleared", change.point.desc,
+                                change.point.code, change.point.seq));
+  }
+  return true;
+}
+
+void GatewayController::InfoLog(const std::string& line) {
+  console_line(line);
+  m_record.Write(log_event(line));
+}
+
+}  // namespace qmr4100::gateway

@@ -1,0 +1,162 @@
+#include "poller.h"
+
+#include <algorithm>
+#include <utility>
+
+#include <boost/asio/post.hpp>
+#include <fmt/format.h>
+
+#include "frame_check.h"
+#include "host/SMDSPDevice.h"
+
+namespace qmr4100::gateway {
+
+namespace asio = boost::asio;
+
+Poller::Poller(asio::io_context& io, const std::string& port, unsigned int baud,
+               PollSettings settings, PollObserver& observer)
+    : m_io(io),
+      m_settings(settings),
+      m_observer(observer),
+      m_line(io, port, baud,
+             {[this](std::size_t count) { OnBytes(count); },
+              [this](std::string_view frame) { OnFrame(frame); },
+              [this](const std::string& error) { OnLost(error); }, [this] { OnRestored(); }}),
+      m_answerTimer(io),
+      m_intervalTimer(io) {}
+
+void Poller::AddDevice(std::shared_ptr<SMDSPDevice> device) {
+  m_slots.push_back({std::move(device)});
+}
+
+void Poller::Start() {
+  m_stopped = false;
+  m_line.Open();
+  ScheduleNext();
+}
+
+void Poller::Stop() {
+  m_stopped = true;
+  m_current.reset();
+  ++m_generation;
+  m_answerTimer.cancel();
+  m_intervalTimer.cancel();
+  m_line.Close();
+}
+
+bool Poller::Done(const Slot& slot) const {
+  return m_settings.cycles > 0 && slot.published >= m_settings.cycles;
+}
+
+bool Poller::Finished() const {
+  return std::all_of(m_slots.begin(), m_slots.end(),
+                     [this](const Slot& slot) { return Done(slot); });
+}
+
+// Starts the next device in turn that is due; otherwise waits for the earliest.
+void Poller::ScheduleNext() {
+  if (m_stopped || m_current || !m_line.IsOpen()) return;
+  const Clock::time_point now = Clock::now();
+  std::optional<Clock::time_point> earliest;
+  for (std::size_t k = 0; k < m_slots.size(); ++k) {
+    const std::size_t index = (m_next + k) % m_slots.size();
+    const Slot& slot = m_slots[index];
+    if (Done(slot)) continue;
+    if (slot.due <= now) {
+      StartCycle(index);
+      return;
+    }
+    earliest = std::min(slot.due, earliest.value_or(slot.due));
+  }
+  if (!earliest) return;
+  m_intervalTimer.expires_at(*earliest);
+  m_intervalTimer.async_wait([this](const boost::system::error_code& error) {
+    if (!error) ScheduleNext();
+  });
+}
+
+void Poller::StartCycle(std::size_t index) {
+  m_current = index;
+  m_next = (index + 1) % m_slots.size();
+  Slot& slot = m_slots[index];
+  slot.due = Clock::now() + m_settings.interval;
+  ArmAnswerTimer();
+  slot.device->RefreshStatus();
+}
+
+void Poller::EndCycle() {
+  m_current.reset();
+  ++m_generation;
+  m_answerTimer.cancel();
+  // Not from inside the device call that ended the cycle.
+  asio::post(m_io, [this] { ScheduleNext(); });
+}
+
+void Poller::ArmAnswerTimer() {
+  const std::uint64_t generation = ++m_generation;
+  m_answerTimer.expires_after(m_settings.timeout);
+  m_answerTimer.async_wait([this, generation](const boost::system::error_code& error) {
+    if (!error) OnAnswerTimeout(generation);
+  });
+}
+
+void Poller::OnAnswerTimeout(std::uint64_t generation) {
+  if (generation != m_generation || !m_current) return;
+  const std::shared_ptr<SMDSPDevice> device = m_slots[*m_current].device;
+  EndCycle();
+  m_observer.CycleAbandoned(*device, device->Step(),
+                            fmt::format("no answer within {} ms", m_settings.timeout.count()));
+}
+
+void Poller::Send(SMDSPDevice&, const unsigned char* data, unsigned int length) {
+  m_sentNow = true;
+  m_lastCommand.assign(reinterpret_cast<const char*>(data), length);
+  m_line.Write(data, length);
+  ArmAnswerTimer();
+}
+
+void Poller::Published(SMDVDevice&) { m_publishedNow = true; }
+
+void Poller::OnBytes(std::size_t count) {
+  if (!m_current) return;
+  SMDSPDevice& device = *m_slots[*m_current].device;
+  device.SetInputCount(device.InputCount() + static_cast<unsigned int>(count));
+}
+
+void Poller::OnFrame(std::string_view frame) {
+  if (!m_current) return;  // a late answer of an abandoned cycle
+  Slot& slot = m_slots[*m_current];
+  const std::shared_ptr<SMDSPDevice> device = slot.device;
+  const int step = device->Step();
+  std::string bytes(frame);
+  m_sentNow = false;
+  m_publishedNow = false;
+  device->process(reinterpret_cast<unsigned char*>(bytes.data()),
+                  static_cast<unsigned int>(bytes.size()));
+  if (m_publishedNow) {
+    ++slot.published;
+    EndCycle();
+    m_observer.CyclePublished(*device);
+  } else if (device->Step() == 0) {
+    EndCycle();
+    m_observer.CycleFailed(*device, step);
+  } else if (!m_sentNow && frame != m_lastCommand) {
+    if (auto problem = frame_problem(frame, device->Address()))
+      m_observer.FrameRefused(*device, step, *problem);
+  }
+}
+
+void Poller::OnLost(const std::string& error) {
+  m_observer.PortLost(m_line.Path(), error);
+  if (!m_current) return;
+  const std::shared_ptr<SMDSPDevice> device = m_slots[*m_current].device;
+  EndCycle();
+  m_observer.CycleAbandoned(*device, device->Step(), "port lost");
+}
+
+void Poller::OnRestored() {
+  m_observer.PortRestored(m_line.Path());
+  ScheduleNext();
+}
+
+}  // namespace qmr4100::gateway

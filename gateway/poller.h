@@ -1,0 +1,95 @@
+// Polls the devices of one serial line in turn: one cycle at a time on the
+// line, each device at most once per interval, an answer that does not come
+// in time abandons the cycle so that a silent device never stalls the others.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <boost/asio/io_context.hpp>
+#include <boost/asio/steady_timer.hpp>
+
+#include "gateway_controller.h"
+#include "serial_line.h"
+
+class SMDSPDevice;
+
+namespace qmr4100::gateway {
+
+struct PollSettings {
+  std::chrono::milliseconds interval{5000};  // from one cycle's start to the next of a device
+  std::chrono::milliseconds timeout{2000};   // for each answer
+  int cycles = 0;                            // publications per device to stop after; 0: no end
+};
+
+// What the poller tells about cycles and the line; called on the io thread.
+class PollObserver {
+ public:
+  virtual ~PollObserver() = default;
+  virtual void CyclePublished(SMDSPDevice& device) = 0;
+  // The driver ended the cycle itself at `step`.
+  virtual void CycleFailed(SMDSPDevice& device, int step) = 0;
+  virtual void CycleAbandoned(SMDSPDevice& device, int step, const std::string& reason) = 0;
+  // A frame that changed nothing in the device, and why.
+  virtual void FrameRefused(SMDSPDevice& device, int step, const std::string& problem) = 0;
+  virtual void PortLost(const std::string& port, const std::string& error) = 0;
+  virtual void PortRestored(const std::string& port) = 0;
+};
+
+class Poller : public DeviceLink {
+ public:
+  Poller(boost::asio::io_context& io, const std::string& port, unsigned int baud,
+         PollSettings settings, PollObserver& observer);
+  Poller(const Poller&) = delete;
+  Poller& operator=(const Poller&) = delete;
+
+  void AddDevice(std::shared_ptr<SMDSPDevice> device);
+  void Start();
+  void Stop();
+  // Every device has published the cycles asked for.
+  bool Finished() const;
+
+  void Send(SMDSPDevice& device, const unsigned char* data, unsigned int length) override;
+  void Published(SMDVDevice& device) override;
+
+ private:
+  using Clock = std::chrono::steady_clock;
+  struct Slot {
+    std::shared_ptr<SMDSPDevice> device;
+    Clock::time_point due{};
+    int published = 0;
+  };
+
+  bool Done(const Slot& slot) const;
+  void ScheduleNext();
+  void StartCycle(std::size_t index);
+  void EndCycle();
+  void ArmAnswerTimer();
+  void OnAnswerTimeout(std::uint64_t generation);
+  void OnBytes(std::size_t count);
+  void OnFrame(std::string_view frame);
+  void OnLost(const std::string& error);
+  void OnRestored();
+
+  boost::asio::io_context& m_io;
+  PollSettings m_settings;
+  PollObserver& m_observer;
+  SerialLine m_line;
+  boost::asio::steady_timer m_answerTimer;
+  boost::asio::steady_timer m_intervalTimer;
+  std::vector<Slot> m_slots;
+  std::optional<std::size_t> m_current;
+  std::size_t m_next = 0;
+  std::uint64_t m_generation = 0;  // tells a stale answer timer from the armed one
+  std::string m_lastCommand;       // a half-duplex line echoes it back
+  bool m_sentNow = false;
+  bool m_publishedNow = false;
+  bool m_stopped = true;
+};
+
+}  // namespace qmr4100::gateway
