@@ -24,6 +24,16 @@ bool long_enough(Info info, std::size_t needed, const char* answer) {
   return false;
 }
 
+// The count byte at offset 8 can announce up to 255 modules, but the block
+// holds 64 records; a count above that can only come from a cache copy.
+bool records_hold(const Block& block, const char* answer) {
+  const std::uint8_t count = block[layout::kModuleCount];
+  if (count <= layout::kMaxModules) return true;
+  std::printf("VARNOK_QMR4100:ProcotolError parse %s stored module count %d above %zu\n", answer,
+              count, layout::kMaxModules);
+  return false;
+}
+
 void log_skip(SMDVDevice* log, const char* format, std::uint8_t skip) {
   if (log != nullptr) log->InfoLog(format, log->DataId(), skip);
 }
@@ -65,7 +75,7 @@ int decode_41_42(Block& block, Info info, SMDVDevice* log) {
 //         N  | module 0    | module 1     (last byte of each: skip count)
 int decode_41_43(Block& block, Info info, SMDVDevice* log) {
   if (info.size < 1) return 1;
-  if (info.data[0] != block[layout::kModuleCount]) return 0;
+  if (info.data[0] != block[layout::kModuleCount] || !records_hold(block, "p41_43")) return 0;
 
   std::size_t pos = 1;
   for (std::size_t i = 0; i < block[layout::kModuleCount]; ++i) {
@@ -93,6 +103,7 @@ int decode_41_44(Block& block, Info info) {
                 info.data[0], count);
     return 0;
   }
+  if (!records_hold(block, "p41_44")) return 0;
   std::size_t pos = 1;
   for (std::size_t i = 0; i < count; ++i) {
     if (pos + 2 > info.size) return static_cast<int>(pos + 2);
