@@ -60,6 +60,11 @@ std::vector<Simulator::Output> Simulator::receive(std::string_view bytes) {
   return std::move(pending_);
 }
 
+void Simulator::set_faults(FaultPlan faults) {
+  plan_ = std::move(faults);
+  rng_.seed(plan_.seed);
+}
+
 Block Simulator::expected_block(int cycle) const { return sim::expected_block(scenario_, cycle); }
 
 std::uint64_t Simulator::injected(Fault fault) const {

@@ -41,6 +41,8 @@ class Simulator {
   const Scenario& scenario() const { return scenario_; }
   qmr4100::Block expected_block(int cycle) const;
 
+  // Replaces the fault plan and restarts the generator from its seed.
+  void set_faults(FaultPlan faults);
   // How long a delayed answer waits.
   void set_delay(std::chrono::milliseconds delay) { delay_ = delay; }
 
