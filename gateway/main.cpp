@@ -134,17 +134,8 @@ int run(const Flags& flags) {
   unsigned int simulated_address = 0;
   if (flags.simulate) simulator = start_simulator(flags, simulated_address);
   const std::string simulated_port = simulator ? simulator->path() : "";
-  int status = 0;
-  {
-    gw::Gateway gateway(gateway_options(flags, simulated_port, simulated_address));
-    status = gateway.Run();
-  }
-  if (simulator) {
-    simulator.reset();
-    std::error_code ignored;
-    std::filesystem::remove(simulated_port, ignored);
-  }
-  return status;
+  gw::Gateway gateway(gateway_options(flags, simulated_port, simulated_address));
+  return gateway.Run();
 }
 
 }  // namespace

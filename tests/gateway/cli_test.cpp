@@ -1,0 +1,100 @@
+// The program as a user runs it.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <fstream>
+
+#include "support.h"
+
+namespace {
+
+struct Outcome {
+  int status;
+  std::string output;  // standard output and error together
+};
+
+Outcome run_gateway(const std::string& arguments) {
+  // `timeout` bounds every run even if the program misbehaves.
+  const std::string command = "timeout 60 " + std::string(GATEWAY_PROGRAM) + " " + arguments + " 2>&1";
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return {-1, "popen failed"};
+  std::string output;
+  char buffer[4096];
+  while (std::size_t count = fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, count);
+  const int status = pclose(pipe);
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
+}
+
+TEST(GatewayProgram, HelpDocumentsEveryOption) {
+  const Outcome outcome = run_gateway("--help");
+  EXPECT_EQ(outcome.status, 0);
+  for (const char* option : {"--plugin", "--port", "--address", "--data-id", "--config", "--interval",
+                             "--timeout", "--cache-dir", "--record", "--cycles", "--deadline",
+                             "--simulate", "--scenario", "--faults", "--seed", "--show-cache"})
+    EXPECT_NE(outcome.output.find(option), std::string::npos) << option;
+}
+
+struct SetupError {
+  const char* arguments;
+  const char* message;
+};
+
+void PrintTo(const SetupError& row, std::ostream* out) { *out << row.message; }
+
+const SetupError kSetupErrors[] = {
+    {"--plugin /nonexistent/plugin.so --port /dev/null", "/nonexistent/plugin.so: cannot load the plug-in"},
+    {"--plugin " NO_ENTRY_PLUGIN " --port /dev/null", "no entry point get_providers"},
+    {"--plugin " OTHER_TYPE_PLUGIN " --port /dev/null", "not \"varnok_qmr4100\""},
+    {"", "nothing to poll"},
+    {"--port /dev/null --address 300", "--address"},
+    {"--simulate --faults wobble:0.5", "wobble"},
+    {"--config /nonexistent/gateway.json", "/nonexistent/gateway.json: cannot be read"},
+};
+
+class GatewayProgramSetup : public testing::TestWithParam<SetupError> {};
+
+TEST_P(GatewayProgramSetup, RefusesWithAClearMessage) {
+  const Outcome outcome = run_gateway(GetParam().arguments);
+  EXPECT_NE(outcome.status, 0);
+  EXPECT_NE(outcome.output.find(GetParam().message), std::string::npos) << outcome.output;
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, GatewayProgramSetup, testing::ValuesIn(kSetupErrors));
+
+TEST(GatewayProgram, ConfigurationErrorNamesTheKey) {
+  gwtest::TempDir dir;
+  std::ofstream(dir.File("gw.json")) << R"({"devices":[{"port":"/dev/null","address":999,"data_id":1}]})";
+  const Outcome outcome = run_gateway("--config " + dir.File("gw.json"));
+  EXPECT_NE(outcome.status, 0);
+  EXPECT_NE(outcome.output.find("devices[0].address: 999 is not allowed (allowed: an integer 0..255)"),
+            std::string::npos)
+      << outcome.output;
+}
+
+TEST(GatewayProgram, SimulateShowsCyclesAndTheScriptedAlarm) {
+  gwtest::TempDir dir;
+  const Outcome outcome =
+      run_gateway("--simulate --deadline 40 --cache-dir " + dir.File("cache") + " --record " + dir.File("r.jsonl"));
+  ASSERT_EQ(outcome.status, 0) << outcome.output;
+  EXPECT_NE(outcome.output.find("cycle 6 published"), std::string::npos);
+  EXPECT_NE(outcome.output.find("alarm raised"), std::string::npos);
+  EXPECT_NE(outcome.output.find("alarm cleared"), std::string::npos);
+  EXPECT_EQ(gwtest::events_named(gwtest::read_record(dir.File("r.jsonl")), "snapshot").size(), 6u);
+
+  const Outcome shown = run_gateway("--show-cache " + dir.File("cache/varnok_qmr4100-1000.snapshot"));
+  EXPECT_EQ(shown.status, 0) << shown.output;
+  EXPECT_NE(shown.output.find("module count"), std::string::npos) << shown.output;
+}
+
+TEST(GatewayProgram, ShowCacheRefusesAFileOfTheWrongSize) {
+  gwtest::TempDir dir;
+  std::ofstream(dir.File("short.snapshot"), std::ios::binary) << std::string(10, '\0');
+  const Outcome outcome = run_gateway("--show-cache " + dir.File("short.snapshot"));
+  EXPECT_NE(outcome.status, 0);
+  EXPECT_NE(outcome.output.find("10 bytes; a cached snapshot has exactly 895 bytes"), std::string::npos)
+      << outcome.output;
+}
+
+}  // namespace
