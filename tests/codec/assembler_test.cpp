@@ -1,10 +1,11 @@
 // Cutting the received byte stream into frames.
+#include "ydt1363/assembler.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "ydt1363/assembler.h"
 #include "ydt1363/frame.h"
 
 namespace {

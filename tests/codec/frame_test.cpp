@@ -1,4 +1,6 @@
 // The YD/T 1363.3 codec against frames as they appear on the line.
+#include "ydt1363/frame.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -6,8 +8,6 @@
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include "ydt1363/frame.h"
 
 namespace {
 
@@ -55,9 +55,9 @@ INSTANTIATE_TEST_SUITE_P(Wire, PublicFrameTest, testing::ValuesIn(kPublicFrames)
 TEST(FrameDecode, AnswerReportsItsInfoLengthInCharacters) {
   ydt1363::Header header;
   std::vector<std::uint8_t> info(ydt1363::kMaxInfoBytes);
-  ASSERT_EQ(ydt1363::decode("~20024600B014026EF05AA0022BFDD5C0F915\r", header, info.data(),
-                            info.size()),
-            DecodeError::None);
+  ASSERT_EQ(
+      ydt1363::decode("~20024600B014026EF05AA0022BFDD5C0F915\r", header, info.data(), info.size()),
+      DecodeError::None);
   EXPECT_EQ(header.cid2, 0x00);  // RTN
   EXPECT_EQ(header.info_chars, 20);
 }
@@ -116,8 +116,8 @@ const Corruption kCorruptions[] = {
     {"EoiMissing", "~20024642E00202FD33", DecodeError::NoEoi},
     {"Empty", "", DecodeError::TooShort},
     {"OneShortOfEmptyFrame", "~21012A500000FDA\r", DecodeError::TooShort},
-    {"LongerThanLenidAllows",
-     "~21014100" + repeated('0', ydt1363::kMaxFrameChars - 9) + "\r", DecodeError::TooLong},
+    {"LongerThanLenidAllows", "~21014100" + repeated('0', ydt1363::kMaxFrameChars - 9) + "\r",
+     DecodeError::TooLong},
 };
 
 void PrintTo(const Corruption& row, std::ostream* out) { *out << row.name; }

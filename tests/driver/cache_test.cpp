@@ -1,14 +1,13 @@
 // Restoring the block from the host's cache, and the value query's refusals.
+#include "driver/cache.h"
+
 #include <gtest/gtest.h>
 
+#include <boost/date_time/posix_time/posix_time.hpp>
 #include <climits>
 #include <stdexcept>
 #include <string>
-#include <vector>
 
-#include <boost/date_time/posix_time/posix_time.hpp>
-
-#include "driver/cache.h"
 #include "driver_fixture.h"
 
 namespace {
@@ -98,39 +97,16 @@ TEST(Classify, FreshForSixtyWholeSecondsAfterTheLastUpdate) {
   const AgeCase cases[] = {
       {false, "2024-06-01 12:00:30", Freshness::NotReady},
       {false, "2024-06-01 13:00:00", Freshness::NotReady},
-      {true, "2024-06-01 12:00:00", Freshness::Fresh},   // -0.7 s
-      {true, "2024-06-01 12:01:00", Freshness::Fresh},   // 59.3 s
-      {true, "2024-06-01 12:01:01", Freshness::Fresh},   // 60.3 s, taken as 60
+      {true, "2024-06-01 12:00:00", Freshness::Fresh},     // -0.7 s
+      {true, "2024-06-01 12:01:00", Freshness::Fresh},     // 59.3 s
+      {true, "2024-06-01 12:01:01", Freshness::Fresh},     // 60.3 s, taken as 60
       {true, "2024-06-01 12:01:02", Freshness::TimedOut},  // 61.3 s, taken as 61
       {true, "2024-06-02 12:00:00", Freshness::TimedOut},
-      {true, "2024-05-31 12:00:00", Freshness::Fresh},   // clock set back a day
+      {true, "2024-05-31 12:00:00", Freshness::Fresh},  // clock set back a day
   };
   for (const AgeCase& c : cases) {
     EXPECT_EQ(qmr4100::classify(c.valid, time_from_string(c.now), last_update), c.freshness)
         << c.now << (c.valid ? "" : " (not valid)");
-  }
-}
-
-struct SettingCase {
-  unsigned int data_id;
-  Json::Value config;  // ignored by InitSetting
-  std::vector<std::uint8_t> bytes;
-};
-
-TEST(InitSetting, WritesTheDataIdLittleEndianWhateverTheConfiguration) {
-  const SettingCase cases[] = {
-      {1000, Json::Value(), {0xE8, 0x03, 0x00, 0x00}},
-      {1000, Json::Value(Json::objectValue), {0xE8, 0x03, 0x00, 0x00}},
-      {0xFFFFFFFE, Json::Value("text"), {0xFE, 0xFF, 0xFF, 0xFF}},
-      {0x01020304, Json::Value(Json::arrayValue), {0x04, 0x03, 0x02, 0x01}},
-  };
-  for (const SettingCase& c : cases) {
-    VARNOK_QMR4100 device;
-    device.InitV(nullptr, c.data_id, c.config);
-    EXPECT_TRUE(device.InitSetting(c.config));
-    EXPECT_EQ(std::vector<std::uint8_t>(device.Snapshot().begin(), device.Snapshot().begin() + 4),
-              c.bytes)
-        << c.data_id;
   }
 }
 

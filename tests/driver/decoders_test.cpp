@@ -1,5 +1,7 @@
 // Each decoder against one answer: what it returns and every block byte it
 // changes. Bytes not listed must keep the filler of the block.
+#include "driver/decoders.h"
+
 #include <gtest/gtest.h>
 
 #include <initializer_list>
@@ -7,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "driver/decoders.h"
 #include "driver_fixture.h"
 
 namespace {
@@ -74,47 +75,98 @@ std::size_t record(std::size_t i, std::size_t field) { return layout::module_rec
 
 const std::vector<DecodeCase>& decode_cases() {
   static const std::vector<DecodeCase> cases = {
-      {"P42TwoModulesOneSkip", Answer::A42, 0x5A,
-       {0x00, 0x01, 0xF4, 0x02, 0x00, 0x64, 0x00, 0x00, 0xC8, 0x01, 0xAA}, 11,
-       {{4, {0x00, 0x00, 0x48, 0x42}}, {8, {2}},
+      {"P42TwoModulesOneSkip",
+       Answer::A42,
+       0x5A,
+       {0x00, 0x01, 0xF4, 0x02, 0x00, 0x64, 0x00, 0x00, 0xC8, 0x01, 0xAA},
+       11,
+       {{4, {0x00, 0x00, 0x48, 0x42}},
+        {8, {2}},
         {record(0, layout::kModuleValue), le_float(10.0f)},
         {record(1, layout::kModuleValue), le_float(20.0f)}}},
-      {"P42NoModules", Answer::A42, 0x5A, {0x00, 0x00, 0x00, 0x00}, 4,
+      {"P42NoModules",
+       Answer::A42,
+       0x5A,
+       {0x00, 0x00, 0x00, 0x00},
+       4,
        {{4, le_float(0.0f)}, {8, {0}}}},
-      {"P42HighestTenths", Answer::A42, 0x5A, {0x00, 0xFF, 0xFF, 0x00}, 4,
+      {"P42HighestTenths",
+       Answer::A42,
+       0x5A,
+       {0x00, 0xFF, 0xFF, 0x00},
+       4,
        {{4, le_float(6553.5f)}, {8, {0}}}},
-      {"P42EntryCutShort", Answer::A42, 0x5A, {0x00, 0x01, 0xF4, 0x02, 0x00, 0x64, 0x00, 0x00, 0xC8},
-       10, {{4, le_float(50.0f)}, {8, {2}}, {record(0, layout::kModuleValue), le_float(10.0f)}}},
-      {"P42SkipPastTheEnd", Answer::A42, 0x5A,
-       {0x00, 0x01, 0xF4, 0x02, 0x00, 0x64, 0x00, 0x00, 0xC8, 0x05, 0xAA}, 15,
-       {{4, le_float(50.0f)}, {8, {2}}, {record(0, layout::kModuleValue), le_float(10.0f)},
+      {"P42EntryCutShort",
+       Answer::A42,
+       0x5A,
+       {0x00, 0x01, 0xF4, 0x02, 0x00, 0x64, 0x00, 0x00, 0xC8},
+       10,
+       {{4, le_float(50.0f)}, {8, {2}}, {record(0, layout::kModuleValue), le_float(10.0f)}}},
+      {"P42SkipPastTheEnd",
+       Answer::A42,
+       0x5A,
+       {0x00, 0x01, 0xF4, 0x02, 0x00, 0x64, 0x00, 0x00, 0xC8, 0x05, 0xAA},
+       15,
+       {{4, le_float(50.0f)},
+        {8, {2}},
+        {record(0, layout::kModuleValue), le_float(10.0f)},
         {record(1, layout::kModuleValue), le_float(20.0f)}}},
       {"P42TooShortForTheCount", Answer::A42, 0x5A, {0x00, 0x01, 0xF4}, 4, {}},
-      {"P42SixtyFourModules", Answer::A42, 0x5A, a42_modules(64), 4 + 64 * 3,
+      {"P42SixtyFourModules",
+       Answer::A42,
+       0x5A,
+       a42_modules(64),
+       4 + 64 * 3,
        {{4, le_float(50.0f)}, {8, {64}}, {layout::kModules, every_module_value(64)}}},
       {"P42SixtyFiveModules", Answer::A42, 0x5A, a42_modules(65), kRefused, {}},
-      {"P43TwoModules", Answer::A43, 2,
-       {0x02, 0x01, 0x02, 0x03, 0x00, 0x04, 0x05, 0x06, 0x00}, 9,
+      {"P43TwoModules",
+       Answer::A43,
+       2,
+       {0x02, 0x01, 0x02, 0x03, 0x00, 0x04, 0x05, 0x06, 0x00},
+       9,
        {{record(0, layout::kModuleStates), {1, 2, 3}},
         {record(1, layout::kModuleStates), {4, 5, 6}}}},
-      {"P43SkippedBytes", Answer::A43, 1, {0x01, 0x01, 0x02, 0x03, 0x02, 0xEE, 0xEE}, 7,
+      {"P43SkippedBytes",
+       Answer::A43,
+       1,
+       {0x01, 0x01, 0x02, 0x03, 0x02, 0xEE, 0xEE},
+       7,
        {{record(0, layout::kModuleStates), {1, 2, 3}}}},
-      {"P43CountDiffers", Answer::A43, 2,
-       {0x03, 0x01, 0x02, 0x03, 0x00, 0x04, 0x05, 0x06, 0x00}, kRefused, {}},
+      {"P43CountDiffers",
+       Answer::A43,
+       2,
+       {0x03, 0x01, 0x02, 0x03, 0x00, 0x04, 0x05, 0x06, 0x00},
+       kRefused,
+       {}},
       {"P43Empty", Answer::A43, 0, {}, 1, {}},
-      {"P43SkipPastTheEnd", Answer::A43, 1, {0x01, 0x01, 0x02, 0x03, 0x09, 0xEE}, 14,
+      {"P43SkipPastTheEnd",
+       Answer::A43,
+       1,
+       {0x01, 0x01, 0x02, 0x03, 0x09, 0xEE},
+       14,
        {{record(0, layout::kModuleStates), {1, 2, 3}}}},
       {"P43BlockCountAboveTheRecords", Answer::A43, 200, counted(200, 800), kRefused, {}},
-      {"P44TwoModules", Answer::A44, 2, {0x02, 0x01, 0x00, 0xFE, 0x02, 0x11, 0x22}, 7,
+      {"P44TwoModules",
+       Answer::A44,
+       2,
+       {0x02, 0x01, 0x00, 0xFE, 0x02, 0x11, 0x22},
+       7,
        {{record(0, layout::kModuleStatus), {0x01}}, {record(1, layout::kModuleStatus), {0xFE}}}},
-      {"P44CountDiffers", Answer::A44, 2, {0x03, 0x01, 0x00, 0xFE, 0x00, 0x00, 0x00}, kRefused,
-       {}},
-      {"P44SkipPastTheEnd", Answer::A44, 2, {0x02, 0x01, 0x00, 0xFE, 0x05, 0x11}, 10,
+      {"P44CountDiffers", Answer::A44, 2, {0x03, 0x01, 0x00, 0xFE, 0x00, 0x00, 0x00}, kRefused, {}},
+      {"P44SkipPastTheEnd",
+       Answer::A44,
+       2,
+       {0x02, 0x01, 0x00, 0xFE, 0x05, 0x11},
+       10,
        {{record(0, layout::kModuleStatus), {0x01}}, {record(1, layout::kModuleStatus), {0xFE}}}},
       {"P44BlockCountAboveTheRecords", Answer::A44, 200, counted(200, 400), kRefused, {}},
       {"P91", Answer::A91, 0, bytes(56, 0x10), kAccepted, {{521, bytes(56, 0x10)}}},
       {"P91OneByteShort", Answer::A91, 0, bytes(55, 0x10), kRefused, {}},
-      {"P95", Answer::A95, 0, {0x0A, 0x0B, 0x01, 0xF4}, kAccepted,
+      {"P95",
+       Answer::A95,
+       0,
+       {0x0A, 0x0B, 0x01, 0xF4},
+       kAccepted,
        {{882, {0x0A, 0x0B, 0x00, 0x00, 0x48, 0x42}}}},
       {"P95ThreeBytesSkipped", Answer::A95, 0, {0x0A, 0x0B, 0x01}, kAccepted, {}},
       {"P9CNoEntries", Answer::A9C, 0, {0x00}, kAccepted, {}},
@@ -125,9 +177,13 @@ const std::vector<DecodeCase>& decode_cases() {
       {"P9CEmpty", Answer::A9C, 0, {}, kRefused, {}},
       {"P86", Answer::A86, 0, bytes(54, 0x80), kAccepted, {{777, bytes(54, 0x80)}}},
       {"P86OneByteShort", Answer::A86, 0, bytes(53, 0x80), kRefused, {}},
-      {"PA2", Answer::AA2, 0, bytes(27, 0x01), kAccepted,
-       {{831, floats({25.8f, 77.2f, 128.6f, 180.0f, 231.4f, 282.8f, 334.2f, 385.6f, 437.0f,
-                      488.4f, 539.8f, 591.2f})},
+      {"PA2",
+       Answer::AA2,
+       0,
+       bytes(27, 0x01),
+       kAccepted,
+       {{831, floats({25.8f, 77.2f, 128.6f, 180.0f, 231.4f, 282.8f, 334.2f, 385.6f, 437.0f, 488.4f,
+                      539.8f, 591.2f})},
         {879, {0x19, 0x1A, 0x1B}}}},
       {"PA2OneByteShort", Answer::AA2, 0, bytes(26, 0x01), kRefused, {}},
   };
@@ -140,14 +196,23 @@ class DecoderTest : public DriverTest, public testing::WithParamInterface<Decode
   int decode(const DecodeCase& row, qmr4100::Block& block) {
     const qmr4100::Info info{row.info.data(), row.info.size()};
     switch (row.answer) {
-      case Answer::A42: return device->parse41_42(info.data, info.size);
-      case Answer::A43: return device->parse41_43(info.data, info.size);
-      case Answer::A44: return device->parse41_44(info.data, info.size);
-      case Answer::A91: return qmr4100::decode_41_91(block, info) ? kAccepted : kRefused;
-      case Answer::A95: qmr4100::decode_41_95(block, info); return kAccepted;
-      case Answer::A9C: return qmr4100::decode_41_9C(block, info) ? kAccepted : kRefused;
-      case Answer::A86: return qmr4100::decode_41_86(block, info) ? kAccepted : kRefused;
-      case Answer::AA2: return qmr4100::decode_41_A2(block, info) ? kAccepted : kRefused;
+      case Answer::A42:
+        return device->parse41_42(info.data, info.size);
+      case Answer::A43:
+        return device->parse41_43(info.data, info.size);
+      case Answer::A44:
+        return device->parse41_44(info.data, info.size);
+      case Answer::A91:
+        return qmr4100::decode_41_91(block, info) ? kAccepted : kRefused;
+      case Answer::A95:
+        qmr4100::decode_41_95(block, info);
+        return kAccepted;
+      case Answer::A9C:
+        return qmr4100::decode_41_9C(block, info) ? kAccepted : kRefused;
+      case Answer::A86:
+        return qmr4100::decode_41_86(block, info) ? kAccepted : kRefused;
+      case Answer::AA2:
+        return qmr4100::decode_41_A2(block, info) ? kAccepted : kRefused;
     }
     return -1;
   }
@@ -175,8 +240,10 @@ INSTANTIATE_TEST_SUITE_P(Answers, DecoderTest, testing::ValuesIn(decode_cases())
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(DriverTest, SkipBytesOf42And43AreLoggedWithTheDataId) {
-  const std::vector<std::uint8_t> a42{0x00, 0x01, 0xF4, 0x02, 0x00, 0x64, 0x00, 0x00, 0xC8, 0x01, 0xAA};
-  const std::vector<std::uint8_t> a43{0x02, 0x01, 0x02, 0x03, 0x00, 0x04, 0x05, 0x06, 0x02, 0xEE, 0xEE};
+  const std::vector<std::uint8_t> a42{0x00, 0x01, 0xF4, 0x02, 0x00, 0x64,
+                                      0x00, 0x00, 0xC8, 0x01, 0xAA};
+  const std::vector<std::uint8_t> a43{0x02, 0x01, 0x02, 0x03, 0x00, 0x04,
+                                      0x05, 0x06, 0x02, 0xEE, 0xEE};
   ASSERT_EQ(device->parse41_42(a42.data(), a42.size()), 11);
   ASSERT_EQ(device->parse41_43(a43.data(), a43.size()), 11);
   EXPECT_EQ(controller->log, (std::vector<std::string>{

@@ -1,9 +1,9 @@
 #include "driver_fixture.h"
 
+#include <json/value.h>
+
 #include <algorithm>
 #include <cstring>
-
-#include <json/value.h>
 
 #include "wire_examples.h"
 #include "ydt1363/frame.h"

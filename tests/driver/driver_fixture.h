@@ -2,13 +2,13 @@
 // would deliver them, and the answers of one complete polling cycle.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <boost/date_time/posix_time/ptime.hpp>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
-
-#include <boost/date_time/posix_time/ptime.hpp>
-#include <gtest/gtest.h>
 
 #include "capture_controller.h"
 #include "driver/VARNOK_QMR4100.h"

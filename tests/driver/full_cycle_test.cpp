@@ -1,10 +1,9 @@
 // One complete polling cycle driven only through frames on the line.
 #include <gtest/gtest.h>
 
+#include <boost/date_time/posix_time/posix_time.hpp>
 #include <string>
 #include <vector>
-
-#include <boost/date_time/posix_time/posix_time.hpp>
 
 #include "driver_fixture.h"
 #include "host/get_ttime.h"
@@ -41,8 +40,8 @@ const std::vector<Write> kCycleWrites = {
     {layout::kRaw86, counting(54, 0x80)},
     {layout::kValuesA2,
      concat({le_float(0.0f), le_float(0.1f), le_float(50.0f), le_float(6553.5f), le_float(54.0f),
-             le_float(300.0f), le_float(1.0f), le_float(1000.0f), le_float(500.0f),
-             le_float(0.5f), le_float(3276.8f), le_float(466.0f)})},
+             le_float(300.0f), le_float(1.0f), le_float(1000.0f), le_float(500.0f), le_float(0.5f),
+             le_float(3276.8f), le_float(466.0f)})},
     {layout::kBytesA2, {0xC1, 0xC2, 0xC3}},
     {layout::kBytes95, {0x0A, 0x0B}},
     {layout::kValue95, le_float(100.0f)},

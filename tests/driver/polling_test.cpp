@@ -122,38 +122,52 @@ TEST_P(MismatchTest, EndsTheCycleWithItsErrorLine) {
 INSTANTIATE_TEST_SUITE_P(
     Steps, MismatchTest,
     testing::Values(
-        MismatchCase{"P42OneByteLeftOver", 1,
+        MismatchCase{"P42OneByteLeftOver",
+                     1,
                      {0x00, 0x01, 0xF4, 0x02, 0x00, 0x64, 0x00, 0x00, 0xC8, 0x00, 0xFF},
                      "VARNOK_QMR4100::process_payload state:1 pPMBus->len:11\n"
                      "VARNOK_QMR4100:ProcotolError parse p41_41 overflow memory boundary\n",
                      0},
-        MismatchCase{"P42Empty", 1, {},
+        MismatchCase{"P42Empty",
+                     1,
+                     {},
                      "VARNOK_QMR4100::process_payload state:1 pPMBus->len:0\n"
                      "VARNOK_QMR4100:ProcotolError parse p41_41 overflow memory boundary\n",
                      0},
-        MismatchCase{"P42SkipPastTheEnd", 1,
+        MismatchCase{"P42SkipPastTheEnd",
+                     1,
                      {0x00, 0x01, 0xF4, 0x02, 0x00, 0x64, 0x00, 0x00, 0xC8, 0x05, 0xAA},
                      "VARNOK_QMR4100::process_payload state:1 pPMBus->len:11\n"
                      "VARNOK_QMR4100:ProcotolError parse p41_41 overflow memory boundary\n",
                      0},
-        MismatchCase{"P43OneByteLeftOver", 2,
-                     {0x03, 1, 2, 3, 0, 4, 5, 6, 0, 7, 8, 9, 0, 0xFF},
-                     "VARNOK_QMR4100::process_payload state:2 pPMBus->len:14\n"
-                     "VARNOK_QMR4100:ProcotolError  parse p41_43 overflow memory boundary13 vs 14\n",
-                     0},
-        MismatchCase{"P43CountDiffers", 2, {0x02, 1, 2, 3, 0, 4, 5, 6, 0},
+        MismatchCase{
+            "P43OneByteLeftOver",
+            2,
+            {0x03, 1, 2, 3, 0, 4, 5, 6, 0, 7, 8, 9, 0, 0xFF},
+            "VARNOK_QMR4100::process_payload state:2 pPMBus->len:14\n"
+            "VARNOK_QMR4100:ProcotolError  parse p41_43 overflow memory boundary13 vs 14\n",
+            0},
+        MismatchCase{"P43CountDiffers",
+                     2,
+                     {0x02, 1, 2, 3, 0, 4, 5, 6, 0},
                      "VARNOK_QMR4100::process_payload state:2 pPMBus->len:9\n"
                      "VARNOK_QMR4100:ProcotolError  parse p41_43 overflow memory boundary0 vs 9\n",
                      0},
-        MismatchCase{"P44OneByteLeftOver", 3, {0x03, 0, 0, 1, 0, 0xFE, 0, 0xFF},
+        MismatchCase{"P44OneByteLeftOver",
+                     3,
+                     {0x03, 0, 0, 1, 0, 0xFE, 0, 0xFF},
                      "VARNOK_QMR4100::process_payload state:3 pPMBus->len:8\n"
                      "VARNOK_QMR4100:ProcotolError parse p41_44 overflow memory boundary7 vs 8\n",
                      1},
-        MismatchCase{"P44SkipPastTheEnd", 3, {0x03, 0, 0, 1, 0, 0xFE, 0x09},
+        MismatchCase{"P44SkipPastTheEnd",
+                     3,
+                     {0x03, 0, 0, 1, 0, 0xFE, 0x09},
                      "VARNOK_QMR4100::process_payload state:3 pPMBus->len:7\n"
                      "VARNOK_QMR4100:ProcotolError parse p41_44 overflow memory boundary16 vs 7\n",
                      1},
-        MismatchCase{"P44CountDiffers", 3, {0x02, 0, 0, 1, 0},
+        MismatchCase{"P44CountDiffers",
+                     3,
+                     {0x02, 0, 0, 1, 0},
                      "VARNOK_QMR4100::process_payload state:3 pPMBus->len:5\n"
                      "VARNOK_QMR4100:ProcotolError  parse p41_44 channel_count not equal 2 vs 3 "
                      "VARNOK_QMR4100:ProcotolError parse p41_44 overflow memory boundary0 vs 5\n",
@@ -195,20 +209,20 @@ TEST_P(OverrunTest, EndsTheCycleWithoutTouchingTheBlock) {
   EXPECT_TRUE(device->AlarmList().empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Answers, OverrunTest,
-    testing::Values(OverrunCase{"P42SixtyFiveModules", 1, [] {
-                                  Bytes info{0x00, 0x01, 0xF4, 65};
-                                  info.resize(4 + 65 * 3, 0x00);
-                                  return info;
-                                }()},
-                    OverrunCase{"P91Short", 4, Bytes(55, 0x91)},
-                    OverrunCase{"P9CFiftyOneEntries", 6, with_count(51, 204)},
-                    OverrunCase{"P9CEntriesCutShort", 6, with_count(3, 11)},
-                    OverrunCase{"P9CEmpty", 6, {}},
-                    OverrunCase{"P86Short", 7, Bytes(53, 0x86)},
-                    OverrunCase{"PA2Short", 8, Bytes(26, 0xA2)}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Answers, OverrunTest,
+                         testing::Values(OverrunCase{"P42SixtyFiveModules", 1,
+                                                     [] {
+                                                       Bytes info{0x00, 0x01, 0xF4, 65};
+                                                       info.resize(4 + 65 * 3, 0x00);
+                                                       return info;
+                                                     }()},
+                                         OverrunCase{"P91Short", 4, Bytes(55, 0x91)},
+                                         OverrunCase{"P9CFiftyOneEntries", 6, with_count(51, 204)},
+                                         OverrunCase{"P9CEntriesCutShort", 6, with_count(3, 11)},
+                                         OverrunCase{"P9CEmpty", 6, {}},
+                                         OverrunCase{"P86Short", 7, Bytes(53, 0x86)},
+                                         OverrunCase{"PA2Short", 8, Bytes(26, 0xA2)}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(DriverTest, ShortAnswerTo95IsSkippedAndTheCycleGoesOn) {
   fill_block(0x5A, 0);
@@ -225,9 +239,8 @@ TEST_F(DriverTest, RefusedFramesLeaveTheStepAsItWas) {
   std::string corrupted = wire::kAnswer44;
   corrupted[corrupted.size() - 2] ^= 1;  // CHKSUM no longer matches
   const std::string refused[] = {
-      corrupted,
-      answer_frame(cycle_answers()[2].info, 0x00, kAddress + 1),
-      "~0\r",                          // too short to be screened
+      corrupted, answer_frame(cycle_answers()[2].info, 0x00, kAddress + 1),
+      "~0\r",                         // too short to be screened
       "~21014100F0100300000100FE01",  // no carriage return
   };
   run_to_step(3);

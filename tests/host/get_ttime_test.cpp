@@ -1,10 +1,10 @@
 // The host's timestamp record, of which devices keep the first seven bytes.
+#include "host/get_ttime.h"
+
 #include <gtest/gtest.h>
 
 #include <boost/date_time/gregorian/gregorian_types.hpp>
 #include <boost/date_time/posix_time/posix_time.hpp>
-
-#include "host/get_ttime.h"
 
 namespace {
 
@@ -28,12 +28,11 @@ const Stamp kStamps[] = {
 
 TEST(GetTtime, LaysOutYearLittleEndianThenDateTimeAndWeekday) {
   for (const Stamp& stamp : kStamps) {
-    EXPECT_EQ(get_ttime(stamp.time), stamp.bytes) << boost::posix_time::to_simple_string(stamp.time);
+    EXPECT_EQ(get_ttime(stamp.time), stamp.bytes)
+        << boost::posix_time::to_simple_string(stamp.time);
   }
 }
 
-TEST(GetTtime, NoTimeGivesAnAllZeroRecord) {
-  EXPECT_EQ(get_ttime(ptime()), ttime{});
-}
+TEST(GetTtime, NoTimeGivesAnAllZeroRecord) { EXPECT_EQ(get_ttime(ptime()), ttime{}); }
 
 }  // namespace

@@ -22,7 +22,7 @@ const LogCase kLogCases[] = {
     {"only {}", 5, 6, "only 5"},
     {"no placeholder", 5, 6, "no placeholder"},
     {"unclosed {", 5, 6, "unclosed {"},  // a broken format keeps its text
-    {"{} {} {}", 5, 6, "{} {} {}"},     // too few values: the text as given
+    {"{} {} {}", 5, 6, "{} {} {}"},      // too few values: the text as given
 };
 
 TEST(InfoLog, FormatsPlaceholdersForTheController) {

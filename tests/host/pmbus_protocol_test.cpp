@@ -1,13 +1,12 @@
 // The protocol layer: command frames out, decoded-frame record in.
 #include <gtest/gtest.h>
+#include <json/reader.h>
 
 #include <memory>
 #include <ostream>
 #include <sstream>
 #include <string>
 #include <vector>
-
-#include <json/reader.h>
 
 #include "capture_controller.h"
 #include "probe_device.h"
@@ -52,8 +51,8 @@ TEST_F(PMBusProtocolTest, AnswerFillsTheDecodedFrameRecord) {
   const std::vector<std::uint8_t> head(bytes.begin(), bytes.begin() + 16);
   EXPECT_EQ(head, (std::vector<std::uint8_t>{0x20, 0x02, 0x46, 0x00,  // VER ADR CID1 RTN
                                              0x14, 0x00,              // 20 info characters
-                                             0x02, 0x6E, 0xF0, 0x5A, 0xA0, 0x02, 0x2B, 0xFD,
-                                             0xD5, 0xC0}));
+                                             0x02, 0x6E, 0xF0, 0x5A, 0xA0, 0x02, 0x2B, 0xFD, 0xD5,
+                                             0xC0}));
   EXPECT_EQ(device.payloads[0].info_bytes(), 10u);
   EXPECT_EQ(device.errors, 0);
 }
@@ -92,8 +91,7 @@ const BadFrame kBadFrames[] = {
 
 void PrintTo(const BadFrame& row, std::ostream* out) { *out << row.name; }
 
-class PMBusBadFrameTest : public PMBusProtocolTest,
-                          public testing::WithParamInterface<BadFrame> {};
+class PMBusBadFrameTest : public PMBusProtocolTest, public testing::WithParamInterface<BadFrame> {};
 
 TEST_P(PMBusBadFrameTest, GoesToProcessError) {
   attach(2);
@@ -127,9 +125,14 @@ struct AddressCase {
 };
 
 const AddressCase kAddressCases[] = {
-    {"{}", 1, 1}, {"{\"address\": 7}", 1, 7},    {"{\"address\": 255}", 1, 255},
-    {"null", 1, 1}, {"{\"address\": 256}", 0, 1}, {"{\"address\": -1}", 0, 1},
-    {"{\"address\": \"7\"}", 0, 1}, {"{\"address\": 1.5}", 0, 1},
+    {"{}", 1, 1},
+    {"{\"address\": 7}", 1, 7},
+    {"{\"address\": 255}", 1, 255},
+    {"null", 1, 1},
+    {"{\"address\": 256}", 0, 1},
+    {"{\"address\": -1}", 0, 1},
+    {"{\"address\": \"7\"}", 0, 1},
+    {"{\"address\": 1.5}", 0, 1},
 };
 
 TEST(SMDSPDeviceInit, TakesTheAddressFromTheConfiguration) {

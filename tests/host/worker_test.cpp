@@ -1,4 +1,6 @@
 // The host's worker runs batch tasks on its own thread, one after another.
+#include "host/Worker.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -9,7 +11,6 @@
 #include <vector>
 
 #include "host/SMDController.h"
-#include "host/Worker.h"
 
 namespace {
 
