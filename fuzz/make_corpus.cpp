@@ -12,6 +12,7 @@
 
 #include "cycle_input.h"
 #include "driver/snapshot_layout.h"
+#include "qmr4100/sim/scenario.h"
 #include "ydt1363/frame.h"
 
 namespace {
@@ -144,6 +145,27 @@ void write_cache_seeds(CorpusWriter& out) {
   out.write("cache", "bytes-894", '\x00' + block.substr(1));
 }
 
+void write_scenario_seeds(CorpusWriter& out) {
+  out.write("scenario", "default", qmr4100::sim::scenario_to_json(qmr4100::sim::default_scenario()));
+  out.write("scenario", "two-modules-ramp",
+            R"({"address": 2, "system_value": 535,
+                "modules": [{"value": 125, "states": [1, 2, 3], "status": 0, "skip": 1},
+                            {"value": 130, "status": 254}],
+                "entries_9c": [[1, 2, 3, 4]], "values_a2": [1, 2, 3],
+                "changes": [{"from": 3, "to": 4, "module": 2, "status": 1},
+                            {"from": 1, "to": 5, "system_value": 531, "step": 1}]})");
+}
+
+void write_config_seeds(CorpusWriter& out) {
+  out.write("config", "one-device",
+            R"({"devices": [{"port": "/dev/ttyS0", "address": 1, "data_id": 1000}],
+                "interval": 5, "timeout": 2, "cache_dir": "/var/cache/qmr4100"})");
+  out.write("config", "bus-of-two",
+            R"({"devices": [{"port": "/dev/ttyUSB0", "address": 1, "data_id": 1000},
+                            {"port": "/dev/ttyUSB0", "address": 2, "data_id": 1001}],
+                "interval": 0, "timeout": 0.5})");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -159,6 +181,8 @@ int main(int argc, char** argv) {
     write_cycle_seeds(out);
     write_decoder_seeds(out);
     write_cache_seeds(out);
+    write_scenario_seeds(out);
+    write_config_seeds(out);
     std::cout << "fuzz_make_corpus: " << out.written() << " seeds under " << argv[1] << "\n";
   } catch (const fs::filesystem_error& error) {
     std::cerr << "fuzz_make_corpus: " << error.what() << "\n";

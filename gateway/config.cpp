@@ -38,7 +38,8 @@ void check_keys(const Json::Value& object, const std::string& where,
 std::int64_t integer_in(const Json::Value& value, const std::string& key, std::int64_t low,
                         std::int64_t high) {
   const std::string allowed = "an integer " + std::to_string(low) + ".." + std::to_string(high);
-  if (!value.isIntegral() || value.asInt64() < low || value.asInt64() > high)
+  // An integer beyond 64 signed bits (up to 2^64 - 1 parses) has no asInt64.
+  if (!value.isIntegral() || !value.isInt64() || value.asInt64() < low || value.asInt64() > high)
     refuse(key, value, allowed);
   return value.asInt64();
 }

@@ -42,9 +42,11 @@ long read_int(const Json::Value& value, const std::string& key, long lo, long hi
   if (!value.isIntegral()) {
     fail(key, compact(value) + " is not an integer in range " + range(lo, hi));
   }
-  const auto number = value.asInt64();
-  if (number < lo || number > hi) fail(key, compact(value) + " is out of range " + range(lo, hi));
-  return static_cast<long>(number);
+  // An integer beyond 64 signed bits (up to 2^64 - 1 parses) has no asInt64.
+  if (!value.isInt64() || value.asInt64() < lo || value.asInt64() > hi) {
+    fail(key, compact(value) + " is out of range " + range(lo, hi));
+  }
+  return static_cast<long>(value.asInt64());
 }
 
 template <typename Keys>
