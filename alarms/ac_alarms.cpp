@@ -4,7 +4,6 @@
 #include <string>
 
 #include "alarms/alarm_groups.h"
-#include "alarms/alarm_list.h"
 #include "alarms/alarm_row.h"
 #include "alarms/text.h"
 
@@ -16,7 +15,7 @@ constexpr int kAcScreens = 1;
 constexpr std::uint8_t kAcScreenKind = 12;
 
 // Identifier literal + screen number; description: screen label + literal.
-// The index is the alarm index the screen's gathering is searched for.
+// The index is the alarm index searched among the screen's kind-12 entries.
 constexpr AlarmRow kAcRows[] = {
     {"pmz21vb_06014_ac1high_", "06014", "交流输入电压过高告警", "AC1过压", 1},
     {"pmz21vb_06015_ac1low_", "06015", "交流输入电压过低告警", "AC1低压", 4},
@@ -73,30 +72,29 @@ constexpr int kBranchIndexBase = 88;
 
 std::string ac_screen_label(int screen) { return "交流屏" + decimal(screen); }
 
-void report_branches(Reporter& reporter, int screen, const std::string& label,
-                     const Gathering& gathering) {
+// The screen's entries of the AC screen kind holding `index`.
+ListTest ac_screen_test(int screen, int index) { return ListTest{kAcScreenKind, screen, index}; }
+
+void add_branches(TableBuilder& table, int screen, const std::string& label) {
   const std::string id = kBranchId + decimal(screen);
-  const std::string code = kBranchCode;
-  const std::string name = kBranchName;
   for (int k = 1; k <= kBranches; ++k) {
-    reporter.report(code, id, code, name, label + "分路空开" + decimal(k) + "告警",
-                    holds_index(gathering, kBranchIndexBase + k));
+    table.add(kBranchCode, id, kBranchCode, kBranchName, label + "分路空开" + decimal(k) + "告警",
+              ac_screen_test(screen, kBranchIndexBase + k));
   }
 }
 
-void report_ac_screen(Reporter& reporter, int screen, const std::vector<alarm_item>& list) {
-  const Gathering gathering = gather(list, kAcScreenKind, screen);
+void add_ac_screen(TableBuilder& table, int screen) {
   const std::string label = ac_screen_label(screen);
   const std::string number = decimal(screen);
   for (const AlarmRow& row : kAcRows)
-    report_row(reporter, row, number, label, holds_index(gathering, row.index));
-  report_branches(reporter, screen, label, gathering);
+    add_row(table, row, number, label, ac_screen_test(screen, row.index));
+  add_branches(table, screen, label);
 }
 
 }  // namespace
 
-void report_ac_alarms(Reporter& reporter, const std::vector<alarm_item>& list) {
-  for (int screen = 1; screen <= kAcScreens; ++screen) report_ac_screen(reporter, screen, list);
+void add_ac_alarms(TableBuilder& table) {
+  for (int screen = 1; screen <= kAcScreens; ++screen) add_ac_screen(table, screen);
 }
 
 }  // namespace qmr4100::alarms

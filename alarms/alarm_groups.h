@@ -1,25 +1,26 @@
-// The groups of the alarm table, in the order round completion walks them.
-// All groups of one round share one reporter and thus one per-code counter.
+// The groups of the alarm table. Each describes its points once, in report
+// order, when the table is built; round completion walks them in the order
+// declared here, all groups numbered by one per-code counter.
 #pragma once
 
-#include <vector>
-
+#include "alarms/alarm_table.h"
 #include "alarms/reporter.h"
-#include "driver/alarm_item.h"
 #include "driver/snapshot_layout.h"
 
 namespace qmr4100::alarms {
 
-// Rectifier modules (from the block's status bytes), battery-group series
-// and module series.
-void report_module_alarms(Reporter& reporter, const Block& block,
-                          const std::vector<alarm_item>& list);
+// Rectifier modules (two points per module record), battery-group series and
+// module series.
+void add_module_alarms(TableBuilder& table);
 // AC distribution screen and ATS.
-void report_ac_alarms(Reporter& reporter, const std::vector<alarm_item>& list);
+void add_ac_alarms(TableBuilder& table);
 // DC distribution: communication, then the screen pass, which ends with the
 // battery, cabinet and environment points (dc_screen_pass.h).
-void report_dc_alarms(Reporter& reporter, const std::vector<alarm_item>& list);
+void add_dc_alarms(TableBuilder& table);
 // System-wide points.
-void report_system_alarms(Reporter& reporter, const std::vector<alarm_item>& list);
+void add_system_alarms(TableBuilder& table);
+
+// The two points of every module the block lists, active by its status byte.
+void report_rectifier_modules(Reporter& reporter, const AlarmTable& table, const Block& block);
 
 }  // namespace qmr4100::alarms

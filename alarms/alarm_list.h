@@ -1,5 +1,8 @@
-// Tests of alarm points against the device's alarm list. Groups first gather
-// the entries of their kind, then look for the point's alarm index.
+// Tests of alarm points against the device's alarm list. A group gathers the
+// entries of its kind (for screens: of its kind and unit) and searches the
+// gathering for the point's alarm index. An entry that is in the gathering
+// and holds the index is one entry that matches kind, unit and index at once,
+// so each point's test is kept as that one match.
 #pragma once
 
 #include <cstdint>
@@ -9,15 +12,15 @@
 
 namespace qmr4100::alarms {
 
-using Gathering = std::vector<alarm_item>;
+struct ListTest {
+  static constexpr int kAny = -1;
 
-// The entries of one kind, in list order.
-Gathering gather(const std::vector<alarm_item>& list, std::uint8_t kind);
-// The entries of one kind that belong to screen `unit` (AC and DC screens).
-Gathering gather(const std::vector<alarm_item>& list, std::uint8_t kind, int unit);
+  std::uint8_t kind;
+  int unit = kAny;   // the screen number, for AC and DC screen points
+  int index = kAny;  // the alarm index; system points test the kind alone
 
-bool holds_index(const Gathering& gathering, int index);
-// System points test the list itself: an entry whose kind is the point's number.
-bool holds_kind(const std::vector<alarm_item>& list, int kind);
+  // Whether the list holds an entry matching the test.
+  bool holds(const std::vector<alarm_item>& list) const;
+};
 
 }  // namespace qmr4100::alarms

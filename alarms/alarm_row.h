@@ -1,9 +1,10 @@
-// One fixed row of an alarm table, as literals, and how it is reported.
+// One fixed row of an alarm table, as literals, and how it enters the table.
 #pragma once
 
 #include <string>
 
-#include "alarms/reporter.h"
+#include "alarms/alarm_list.h"
+#include "alarms/alarm_table.h"
 
 namespace qmr4100::alarms {
 
@@ -22,9 +23,9 @@ struct AlarmRow {
   const char* counted_under = nullptr;  // counter key when it is not the code
 };
 
-// Reports `row` with `id_suffix` after its identifier and `label` before its
+// Adds `row` with `id_suffix` after its identifier and `label` before its
 // description (and before its name when the row says so).
-void report_row(Reporter& reporter, const AlarmRow& row, const std::string& id_suffix,
-                const std::string& label, bool active);
+void add_row(TableBuilder& table, const AlarmRow& row, const std::string& id_suffix,
+             const std::string& label, ListTest test);
 
 }  // namespace qmr4100::alarms

@@ -51,24 +51,23 @@ constexpr AlarmRow kEnvironmentRows[] = {
      NameForm::Labelled},
 };
 
-void report_cabinets(Reporter& reporter, const DcScreenPass& pass) {
+void add_cabinets(TableBuilder& table, const DcScreenPass& pass) {
   const std::string id_prefix = kCabinetId + decimal(pass.screen) + "_";
-  const std::string code = kCabinetCode;
   for (int k = 1; k <= kCabinets; ++k) {
     const std::string cabinet = decimal(k);
     const std::string text = cabinet + kCabinetText;
-    reporter.report(code, id_prefix + cabinet, code, text, text,
-                    pass.holds(kCabinetOffset + k));
+    table.add(kCabinetCode, id_prefix + cabinet, kCabinetCode, text, text,
+              pass.test(kCabinetOffset + k));
   }
 }
 
 }  // namespace
 
-void report_battery_cabinet_alarms(Reporter& reporter, const DcScreenPass& pass) {
-  report_screen_rows(reporter, pass, kDischargeRows);
-  report_screen_rows(reporter, pass, kSwitchRows);
-  report_cabinets(reporter, pass);
-  report_screen_rows(reporter, pass, kEnvironmentRows);
+void add_battery_cabinet_alarms(TableBuilder& table, const DcScreenPass& pass) {
+  add_screen_rows(table, pass, kDischargeRows);
+  add_screen_rows(table, pass, kSwitchRows);
+  add_cabinets(table, pass);
+  add_screen_rows(table, pass, kEnvironmentRows);
 }
 
 }  // namespace qmr4100::alarms

@@ -5,7 +5,6 @@
 #include <string>
 
 #include "alarms/alarm_groups.h"
-#include "alarms/alarm_list.h"
 #include "alarms/alarm_row.h"
 #include "alarms/dc_screen_pass.h"
 #include "alarms/text.h"
@@ -16,11 +15,10 @@ namespace {
 
 constexpr int kDcScreens = 1;
 constexpr std::uint8_t kDcCommKind = 13;
-constexpr std::uint8_t kDcScreenKind = 14;
 // Each DC screen owns 560 alarm indexes of the kind-14 family.
 constexpr int kIndexesPerScreen = 560;
 
-// One point per screen, active when the kind-13 gathering holds the screen number.
+// One point per screen, active when an entry of kind 13 holds the screen number.
 constexpr AlarmRow kCommunication =
     {"pmz21vb_06011_dccomm_", "06011", "直流屏通讯中断告警", "通讯故障", 0};
 
@@ -74,39 +72,37 @@ constexpr AlarmRow kPathRows[] = {
 
 std::string dc_screen_label(int screen) { return "直流配电屏" + decimal(screen); }
 
-void report_communication(Reporter& reporter, const std::vector<alarm_item>& list) {
-  const Gathering gathering = gather(list, kDcCommKind);
+void add_communication(TableBuilder& table) {
   for (int screen = 1; screen <= kDcScreens; ++screen) {
-    report_row(reporter, kCommunication, decimal(screen), dc_screen_label(screen),
-               holds_index(gathering, screen));
+    add_row(table, kCommunication, decimal(screen), dc_screen_label(screen),
+            ListTest{kDcCommKind, ListTest::kAny, screen});
   }
 }
 
-void report_branch(Reporter& reporter, const DcScreenPass& pass, int k) {
+void add_branch(TableBuilder& table, const DcScreenPass& pass, int k) {
   const std::string number = decimal(pass.screen);
   const std::string branch = decimal(k);
   for (const BranchRow& row : kBranchRows) {
     const std::string id = row.id + (row.per_branch ? number + "_" + branch : number);
     const int offset = row.per_branch ? row.offset + k : row.offset;
-    reporter.report(row.code, id, row.code, row.name,
-                    pass.label + row.before + branch + row.after, pass.holds(offset));
+    table.add(row.code, id, row.code, row.name, pass.label + row.before + branch + row.after,
+              pass.test(offset));
   }
 }
 
-void report_screen_pass(Reporter& reporter, int screen, const std::vector<alarm_item>& list) {
-  const DcScreenPass pass{screen, dc_screen_label(screen), kIndexesPerScreen * (screen - 1),
-                          gather(list, kDcScreenKind, screen)};
-  report_screen_rows(reporter, pass, kScreenRows);
-  for (int k = 1; k <= kBranches; ++k) report_branch(reporter, pass, k);
-  report_screen_rows(reporter, pass, kPathRows);
-  report_battery_cabinet_alarms(reporter, pass);
+void add_screen_pass(TableBuilder& table, int screen) {
+  const DcScreenPass pass{screen, dc_screen_label(screen), kIndexesPerScreen * (screen - 1)};
+  add_screen_rows(table, pass, kScreenRows);
+  for (int k = 1; k <= kBranches; ++k) add_branch(table, pass, k);
+  add_screen_rows(table, pass, kPathRows);
+  add_battery_cabinet_alarms(table, pass);
 }
 
 }  // namespace
 
-void report_dc_alarms(Reporter& reporter, const std::vector<alarm_item>& list) {
-  report_communication(reporter, list);
-  for (int screen = 1; screen <= kDcScreens; ++screen) report_screen_pass(reporter, screen, list);
+void add_dc_alarms(TableBuilder& table) {
+  add_communication(table);
+  for (int screen = 1; screen <= kDcScreens; ++screen) add_screen_pass(table, screen);
 }
 
 }  // namespace qmr4100::alarms

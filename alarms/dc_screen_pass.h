@@ -3,35 +3,37 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "alarms/alarm_list.h"
 #include "alarms/alarm_row.h"
-#include "alarms/reporter.h"
+#include "alarms/alarm_table.h"
 #include "alarms/text.h"
 
 namespace qmr4100::alarms {
 
-struct DcScreenPass {
-  int screen;           // screen number n
-  std::string label;    // "直流配电屏" + n
-  int index_base;       // 560 × (n − 1)
-  Gathering gathering;  // entries of kind 14 for this screen
+// The entries of a DC screen: kind 14, unit = screen number.
+constexpr std::uint8_t kDcScreenKind = 14;
 
-  // Whether the screen's alarm `offset` is in the gathering.
-  bool holds(int offset) const { return holds_index(gathering, index_base + offset); }
+struct DcScreenPass {
+  int screen;          // screen number n
+  std::string label;   // "直流配电屏" + n
+  int index_base;      // 560 × (n − 1)
+
+  // The test for the screen's alarm `offset`.
+  ListTest test(int offset) const { return ListTest{kDcScreenKind, screen, index_base + offset}; }
 };
 
 // Fixed rows of a screen: identifier + n, description L + literal, the row's
 // index being the offset from the screen's index base.
 template <std::size_t N>
-void report_screen_rows(Reporter& reporter, const DcScreenPass& pass, const AlarmRow (&rows)[N]) {
+void add_screen_rows(TableBuilder& table, const DcScreenPass& pass, const AlarmRow (&rows)[N]) {
   const std::string number = decimal(pass.screen);
-  for (const AlarmRow& row : rows)
-    report_row(reporter, row, number, pass.label, pass.holds(row.index));
+  for (const AlarmRow& row : rows) add_row(table, row, number, pass.label, pass.test(row.index));
 }
 
 // Battery discharge and switches, column-head cabinets and environment.
-void report_battery_cabinet_alarms(Reporter& reporter, const DcScreenPass& pass);
+void add_battery_cabinet_alarms(TableBuilder& table, const DcScreenPass& pass);
 
 }  // namespace qmr4100::alarms

@@ -5,7 +5,6 @@
 #include <string>
 
 #include "alarms/alarm_groups.h"
-#include "alarms/alarm_list.h"
 #include "alarms/text.h"
 
 namespace qmr4100::alarms {
@@ -14,21 +13,21 @@ namespace {
 
 // The two points of every rectifier module. Both carry the same identifier
 // for every module; name and description are the module's label + literal.
-struct ModulePoint {
+struct ModuleRow {
   const char* id;
   const char* code;
   const char* text;
   std::uint8_t status;  // module status byte that makes the point active
 };
 
-constexpr ModulePoint kModulePoints[] = {
+constexpr ModuleRow kModuleRows[] = {
     {"pmz21vb_0", "06024", "整流模块故障告警", kModuleFault},
     {"pmz21vb_2", "06028", "整流模块通信状态告警", kModuleCommFailure},
 };
 
 // A series runs n over its range: identifier literal + n, fixed name,
-// description prefix-of-n + literal, active when the gathering of its kind
-// holds alarm index n.
+// description prefix-of-n + literal, active when the alarm list holds an entry
+// of its kind with alarm index n.
 struct Series {
   const char* id;
   const char* code;
@@ -72,40 +71,41 @@ std::size_t listed_modules(const Block& block) {
   return std::min<std::size_t>(block[layout::kModuleCount], layout::kMaxModules);
 }
 
-void report_rectifier_modules(Reporter& reporter, const Block& block) {
-  const std::size_t count = listed_modules(block);
-  for (std::size_t i = 0; i < count; ++i) {
+// The texts of both points for every module record the block can hold.
+void add_rectifier_modules(TableBuilder& table) {
+  for (std::size_t i = 0; i < layout::kMaxModules; ++i) {
     const std::string label = rectifier_label(static_cast<int>(i) + 1);
-    const std::uint8_t status = block[layout::module_record(i) + layout::kModuleStatus];
-    for (const ModulePoint& point : kModulePoints) {
-      const std::string text = label + point.text;
-      reporter.report(point.code, point.id, point.code, text, text, status == point.status);
+    for (const ModuleRow& row : kModuleRows) {
+      const std::string text = label + row.text;
+      table.add_module_point(i, table.text(row.code, row.id, row.code, text, text), row.status);
     }
   }
 }
 
 using PrefixOf = std::string (*)(int number);
 
-void report_series(Reporter& reporter, const Series& series, int last, PrefixOf prefix,
-                   const std::vector<alarm_item>& list) {
-  const Gathering gathering = gather(list, series.kind);
-  const std::string code = series.code;
-  const std::string name = series.name;
+void add_series(TableBuilder& table, const Series& series, int last, PrefixOf prefix) {
   for (int n = 1; n <= last; ++n) {
-    reporter.report(code, series.id + decimal(n), code, name, prefix(n) + series.desc,
-                    holds_index(gathering, n));
+    table.add(series.code, series.id + decimal(n), series.code, series.name,
+              prefix(n) + series.desc, ListTest{series.kind, ListTest::kAny, n});
   }
 }
 
 }  // namespace
 
-void report_module_alarms(Reporter& reporter, const Block& block,
-                          const std::vector<alarm_item>& list) {
-  report_rectifier_modules(reporter, block);
-  for (const Series& series : kBatterySeries)
-    report_series(reporter, series, kBatteryGroups, battery_prefix, list);
-  for (const Series& series : kModuleSeries)
-    report_series(reporter, series, kSeriesModules, module_prefix, list);
+void add_module_alarms(TableBuilder& table) {
+  add_rectifier_modules(table);
+  for (const Series& series : kBatterySeries) add_series(table, series, kBatteryGroups, battery_prefix);
+  for (const Series& series : kModuleSeries) add_series(table, series, kSeriesModules, module_prefix);
+}
+
+void report_rectifier_modules(Reporter& reporter, const AlarmTable& table, const Block& block) {
+  const std::size_t count = listed_modules(block);
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::uint8_t status = block[layout::module_record(i) + layout::kModuleStatus];
+    for (const ModulePoint& point : table.modules[i])
+      reporter.report(point.text, status == point.active_status);
+  }
 }
 
 }  // namespace qmr4100::alarms

@@ -1,5 +1,6 @@
 #include "alarms/reporter.h"
 
+#include "alarms/alarm_groups.h"
 #include "host/SMDVDevice.h"
 
 namespace qmr4100::alarms {
@@ -9,17 +10,20 @@ namespace {
 constexpr int kAlarmLevel = 2;
 }  // namespace
 
-void Reporter::report(std::string_view counter_key, const std::string& id,
-                      const std::string& code, const std::string& name, const std::string& desc,
-                      bool active) {
-  const auto sequence = static_cast<unsigned short>(count(counter_key));
-  m_device.CheckThresholdBool(kAlarmLevel, id, code, name, desc, active, sequence);
+void Reporter::report(const PointText& point, bool active) {
+  m_device.CheckThresholdBool(kAlarmLevel, point.id, point.code, point.name, point.desc, active,
+                              m_counter.next(point.counter));
 }
 
-int Reporter::count(std::string_view counter_key) {
-  auto found = m_counter.find(counter_key);
-  if (found == m_counter.end()) found = m_counter.emplace(counter_key, 0).first;
-  return ++found->second;
+void report_alarm_table(SMDVDevice& device, const Block& block,
+                        const std::vector<alarm_item>& list) {
+  const AlarmTable& table = alarm_table();
+  Reporter reporter(device);
+  report_rectifier_modules(reporter, table, block);
+  // Nothing in the system fills the list, so no point needs a search then.
+  const bool list_empty = list.empty();
+  for (const ListPoint& point : table.list_points)
+    reporter.report(point.text, !list_empty && point.test.holds(list));
 }
 
 }  // namespace qmr4100::alarms

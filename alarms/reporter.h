@@ -1,11 +1,13 @@
-// The reporting step every alarm point goes through: count the point under its
-// counter key and hand it to the host with that count as sequence number.
+// The reporting step every alarm point goes through: count the point under
+// its counter key and hand it to the host with that count as sequence number.
 #pragma once
 
-#include <functional>
-#include <map>
-#include <string>
-#include <string_view>
+#include <vector>
+
+#include "alarms/alarm_table.h"
+#include "alarms/sequence_counter.h"
+#include "driver/alarm_item.h"
+#include "driver/snapshot_layout.h"
 
 class SMDVDevice;
 
@@ -13,19 +15,19 @@ namespace qmr4100::alarms {
 
 class Reporter {
  public:
-  // One reporter per round completion: its counter starts empty, so every
-  // key's sequence numbers start again at 1 in each polling cycle.
+  // One reporter per round completion: its counter starts empty.
   explicit Reporter(SMDVDevice& device) : m_device(device) {}
 
-  // Reports one point; `counter_key` is normally the code itself.
-  void report(std::string_view counter_key, const std::string& id, const std::string& code,
-              const std::string& name, const std::string& desc, bool active);
+  void report(const PointText& point, bool active);
 
  private:
-  int count(std::string_view counter_key);
-
   SMDVDevice& m_device;
-  std::map<std::string, int, std::less<>> m_counter;
+  SequenceCounter m_counter;
 };
+
+// Reports every point of the alarm table, in its fixed order: the rectifier
+// modules the block lists, then the points tested against the alarm list.
+void report_alarm_table(SMDVDevice& device, const Block& block,
+                        const std::vector<alarm_item>& list);
 
 }  // namespace qmr4100::alarms

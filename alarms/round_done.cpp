@@ -8,22 +8,22 @@
 
 #include <boost/date_time/posix_time/posix_time_types.hpp>
 
-#include "alarms/alarm_groups.h"
+#include "alarms/reporter.h"
 #include "driver/VARNOK_QMR4100.h"
 #include "host/get_ttime.h"
 
 namespace {
 
 // The host's worker runs this later with the evaluations of one round. It
-// keeps the device alive until it is gone. std::function copies what it
-// wraps, so the list sits behind a shared pointer: copies of the task share
-// the one list that was moved out of the device, and no evaluation is copied.
+// keeps the device alive until it is gone. The host's callable type needs a
+// copyable task, but the task is only ever moved on its way to the worker,
+// so the list moved out of the device is never copied.
 struct BatchTask {
   std::shared_ptr<SMDVDevice> keep_alive;
   SMDVDevice* device;
-  std::shared_ptr<const std::vector<rule_value>> evaluations;
+  std::vector<rule_value> evaluations;
 
-  void operator()() const { device->DoBatchCheckThreshold(*evaluations); }
+  void operator()() const { device->DoBatchCheckThreshold(evaluations); }
 };
 
 }  // namespace
@@ -39,19 +39,14 @@ int VARNOK_QMR4100::RoundDone() {
   Reset();
   std::cout << "VARNOK_QMR4100 RoundDone\n" << std::endl;
 
-  qmr4100::alarms::Reporter reporter(*this);
-  qmr4100::alarms::report_module_alarms(reporter, m_block, m_alarmList);
-  qmr4100::alarms::report_ac_alarms(reporter, m_alarmList);
-  qmr4100::alarms::report_dc_alarms(reporter, m_alarmList);
-  qmr4100::alarms::report_system_alarms(reporter, m_alarmList);
+  qmr4100::alarms::report_alarm_table(*this, m_block, m_alarmList);
   HandOffBatch();
   return 1;
 }
 
 void VARNOK_QMR4100::HandOffBatch() {
   const std::size_t count = m_pending.size();
-  auto evaluations = std::make_shared<const std::vector<rule_value>>(std::move(m_pending));
-  CheckThresholdWork(BatchTask{shared_from_this(), this, std::move(evaluations)});
+  CheckThresholdWork(BatchTask{shared_from_this(), this, std::move(m_pending)});
   // The move left the list empty; the next round's reports fill it without
   // regrowing it.
   m_pending.reserve(count);

@@ -1,9 +1,9 @@
 // System alarms: eighteen fixed points numbered 17 to 35 without 33. Each is
 // active when the alarm list holds an entry whose kind is the point's number.
+#include <cstdint>
 #include <string>
 
 #include "alarms/alarm_groups.h"
-#include "alarms/alarm_list.h"
 #include "alarms/alarm_row.h"
 
 namespace qmr4100::alarms {
@@ -35,10 +35,10 @@ constexpr AlarmRow kSystemRows[] = {
 
 }  // namespace
 
-void report_system_alarms(Reporter& reporter, const std::vector<alarm_item>& list) {
+void add_system_alarms(TableBuilder& table) {
   const std::string none;  // system points carry no suffix and no label
   for (const AlarmRow& row : kSystemRows)
-    report_row(reporter, row, none, none, holds_kind(list, row.index));
+    add_row(table, row, none, none, ListTest{static_cast<std::uint8_t>(row.index)});
 }
 
 }  // namespace qmr4100::alarms
