@@ -1,5 +1,8 @@
 #include "ydt1363/frame.h"
 
+#include <stdexcept>
+#include <string>
+
 namespace ydt1363 {
 namespace {
 
@@ -70,6 +73,11 @@ std::uint16_t checksum(std::string_view chars) {
 
 void encode(std::uint8_t ver, std::uint8_t adr, std::uint8_t cid1, std::uint8_t cid2,
             const std::uint8_t* info, std::size_t info_bytes, std::string& out) {
+  // LENID has 12 bits: a longer info field cannot be framed.
+  if (info_bytes > kMaxInfoBytes) {
+    throw std::length_error("YD/T 1363.3 info of " + std::to_string(info_bytes) +
+                            " bytes exceeds " + std::to_string(kMaxInfoBytes));
+  }
   out.clear();
   out.reserve(kMinFrameChars + 2 * info_bytes);
   out.push_back(kSoi);

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <ostream>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -140,6 +141,13 @@ TEST(FrameRoundTrip, LongestInfoSurvivesEncodeAndDecode) {
   const auto result = ydt1363::decode(wire);
   ASSERT_EQ(result.error, DecodeError::None);
   EXPECT_EQ(result.frame.info, info);
+}
+
+TEST(FrameEncode, RefusesInfoThatLenidCannotAnnounce) {
+  const std::vector<std::uint8_t> info(ydt1363::kMaxInfoBytes + 1, 0x00);
+  std::string out;
+  EXPECT_THROW(ydt1363::encode(0x21, 0x01, 0x41, 0x00, info.data(), info.size(), out),
+               std::length_error);
 }
 
 }  // namespace

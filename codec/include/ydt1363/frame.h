@@ -79,6 +79,7 @@ std::uint16_t length_field(std::uint16_t lenid);
 std::uint16_t checksum(std::string_view chars);
 
 // Appends the frame's characters to `out` after clearing it; reuses its capacity.
+// Throws std::length_error for more than kMaxInfoBytes of info.
 void encode(std::uint8_t ver, std::uint8_t adr, std::uint8_t cid1, std::uint8_t cid2,
             const std::uint8_t* info, std::size_t info_bytes, std::string& out);
 std::string encode(const Frame& frame);
