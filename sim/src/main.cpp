@@ -15,7 +15,6 @@ namespace {
 using namespace qmr4100::sim;
 
 struct Options {
-  bool pty = false;
   std::string device;
   std::string link;
   std::string scenario_file;
@@ -30,10 +29,10 @@ struct Options {
 };
 
 void add_options(CLI::App& app, Options& o) {
-  auto* pty = app.add_flag("--pty", o.pty,
+  auto* pty = app.add_flag("--pty",
                            "Serve on a new pseudo-terminal and print the path a gateway opens "
                            "(the default when --device is not given)");
-  app.add_option("--device", o.device, "Serve on this serial device instead, 9600 8N1 raw")
+  app.add_option("--device", o.device, "Serve on this serial device instead, raw 8N1 at --baud")
       ->excludes(pty);
   app.add_option("--link", o.link,
                  "Keep a symlink at PATH to the pty end; it follows the port when it bounces");
