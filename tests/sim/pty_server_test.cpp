@@ -62,6 +62,11 @@ class GatewayEnd {
   int fd_;
 };
 
+// Links of concurrent test runs (other build directories) must not meet.
+std::string temp_link(const char* name) {
+  return ::testing::TempDir() + "qmr4100_sim_" + std::to_string(::getpid()) + "_" + name;
+}
+
 std::string command(std::uint8_t cid2) {
   return ydt1363::encode(ydt1363::Frame{0x21, 1, 0x41, cid2, {}});
 }
@@ -98,7 +103,7 @@ class LineController : public CaptureController {
 };
 
 TEST(PtyServer, ACycleThroughThePtyPublishesTheExpectedBlock) {
-  const std::string link = ::testing::TempDir() + "qmr4100_sim_test_link";
+  const std::string link = temp_link("test_link");
   ServeOptions options;
   options.link_path = link;
   options.paced = true;
@@ -135,7 +140,7 @@ std::string link_target(const std::string& link) {
 }
 
 TEST(PtyServer, PortBounceClosesThePtyAndRepointsTheLink) {
-  const std::string link = ::testing::TempDir() + "qmr4100_sim_bounce_link";
+  const std::string link = temp_link("bounce_link");
   ServeOptions options;
   options.link_path = link;
   PtyServer server(with_modules(1), FaultPlan{{{Fault::PortBounce, 1.0}}, 1}, options);
@@ -158,7 +163,7 @@ TEST(PtyServer, PortBounceClosesThePtyAndRepointsTheLink) {
 }
 
 TEST(PtyServer, RemovesItsLinkWhenDestroyed) {
-  const std::string link = ::testing::TempDir() + "qmr4100_sim_removed_link";
+  const std::string link = temp_link("removed_link");
   ServeOptions options;
   options.link_path = link;
   { PtyServer server(with_modules(1), {}, options); }

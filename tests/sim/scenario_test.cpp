@@ -1,4 +1,6 @@
 // Scenario files, scripted changes and the expected block.
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -97,7 +99,8 @@ TEST(Scenario, PrintedJsonReadsBackTheSame) {
 }
 
 TEST(Scenario, LoadErrorsNameTheFile) {
-  const std::string path = ::testing::TempDir() + "qmr4100_sim_bad_scenario.json";
+  const std::string path =
+      ::testing::TempDir() + "qmr4100_sim_" + std::to_string(::getpid()) + "_bad_scenario.json";
   std::ofstream(path) << R"({"modules": [{"status": 300}]})";
   try {
     qmr4100::sim::load_scenario(path);
