@@ -66,6 +66,7 @@ class PtyServer::Impl {
         simulator_(std::move(scenario), std::move(faults)),
         port_(open_port()) {
     simulator_.set_delay(options_.delay);
+    simulator_.record_events(options_.verbose > 0);
     if (!options_.link_path.empty()) point_link(options_.link_path, port_.path());
     path_ = options_.link_path.empty() ? port_.path() : options_.link_path;
     thread_ = std::thread([this] { serve(); });

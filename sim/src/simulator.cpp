@@ -154,18 +154,21 @@ void Simulator::send(std::string frame, Event& event) {
   if (inject(Fault::Noise, event)) pending_.push_back({noise_bytes(rng_)});
   if (inject(Fault::Split, event)) {
     for (std::string& piece : split_frame(frame, rng_)) {
-      pending_.push_back({std::move(piece), kSplitGap});
+      const bool first_piece = pending_.size() == first;
+      pending_.push_back({std::move(piece), first_piece ? std::chrono::milliseconds{0} : kSplitGap});
     }
   } else {
     pending_.push_back({std::move(frame)});
   }
-  pending_[first].delay = inject(Fault::Delay, event) ? delay_ : std::chrono::milliseconds{0};
+  if (inject(Fault::Delay, event)) pending_[first].delay = delay_;
   ++answers_;
   event.answered = true;
   finish(event);
 }
 
-void Simulator::finish(Event& event) { events_.push_back(std::move(event)); }
+void Simulator::finish(Event& event) {
+  if (record_events_) events_.push_back(std::move(event));
+}
 
 std::string format_event(const Simulator::Event& event) {
   std::ostringstream line;

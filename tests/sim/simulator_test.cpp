@@ -176,6 +176,9 @@ TEST(Simulator, SplitAnswerComesInSmallPieces) {
 TEST(Simulator, EventsDescribeEachCommand) {
   Simulator sim(with_modules(2), FaultPlan{{{Fault::Drop, 1.0}}, 1});
   sim.receive(command(0x42));
+  EXPECT_TRUE(sim.take_events().empty());
+  sim.record_events(true);
+  sim.receive(command(0x42));
   const auto events = sim.take_events();
   ASSERT_EQ(events.size(), 1u);
   EXPECT_EQ(qmr4100::sim::format_event(events[0]), "cycle 0: 0x42 not answered, faults: drop");

@@ -58,6 +58,9 @@ class Simulator {
     int cycle = 0;
     std::vector<Fault> faults;
   };
+  // Keeps an event per command for take_events; off by default, so that a
+  // long run without a console does not pile them up.
+  void record_events(bool on) { record_events_ = on; }
   // Events since the last call, oldest first.
   std::vector<Event> take_events() { return std::move(events_); }
 
@@ -79,6 +82,7 @@ class Simulator {
   int cycle_ = 0;
   std::uint64_t answers_ = 0;
   FaultCounts fault_counts_{};
+  bool record_events_ = false;
   std::vector<Event> events_;
   std::array<std::uint8_t, ydt1363::kMaxInfoBytes> command_info_{};
 };
