@@ -40,10 +40,10 @@ Json::Value snapshot_event(unsigned int data_id, int sp, const unsigned char* da
 Json::Value threshold_event(unsigned int data_id, const rule_value& point) {
   Json::Value value = device_event("threshold", data_id);
   value["level"] = point.level;
-  value["id"] = point.id;
-  value["code"] = point.code;
-  value["name"] = point.name;
-  value["desc"] = point.desc;
+  value["id"] = point.id.str();
+  value["code"] = point.code.str();
+  value["name"] = point.name.str();
+  value["desc"] = point.desc.str();
   value["active"] = point.active;
   value["seq"] = point.seq;
   return value;
@@ -58,10 +58,10 @@ Json::Value batch_event(unsigned int data_id, std::size_t count) {
 Json::Value alarm_event(unsigned int data_id, const AlarmEngine::Transition& transition) {
   Json::Value value = device_event("alarm", data_id);
   value["state"] = transition.raised ? "raised" : "cleared";
-  value["id"] = transition.point.id;
-  value["code"] = transition.point.code;
-  value["name"] = transition.point.name;
-  value["desc"] = transition.point.desc;
+  value["id"] = transition.point.id.str();
+  value["code"] = transition.point.code.str();
+  value["name"] = transition.point.name.str();
+  value["desc"] = transition.point.desc.str();
   value["seq"] = transition.point.seq;
   return value;
 }

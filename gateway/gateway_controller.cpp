@@ -94,8 +94,8 @@ bool GatewayController::OnBatch(SMDVDevice& device, const std::vector<rule_value
   for (const AlarmEngine::Transition& change : Find(device).alarms->Apply(values)) {
     m_record.Write(alarm_event(data_id, change));
     m_workerConsole(fmt::format("device {}: alarm {}: {} (code {}, #{})", data_id,
-                                change.raised ? "raised" : "cleared", change.point.desc,
-                                change.point.code, change.point.seq));
+                                change.raised ? "raised" : "cleared", change.point.desc.str(),
+                                change.point.code.str(), change.point.seq));
   }
   return true;
 }

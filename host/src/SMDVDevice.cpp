@@ -54,7 +54,8 @@ int SMDVDevice::process(unsigned char*, unsigned int) { return 0; }
 bool SMDVDevice::CheckThresholdBool(int level, const std::string& id, const std::string& code,
                                     const std::string& name, const std::string& desc,
                                     bool active, unsigned short seq) {
-  m_pending.push_back(rule_value{level, id, code, name, desc, active, seq});
+  const AlarmTexts* texts = m_reportedTexts.At(m_pending.size(), id, code, name, desc);
+  m_pending.emplace_back(level, texts, active, seq);
   if (auto controller = m_controller.lock()) controller->OnThreshold(*this, m_pending.back());
   return true;
 }

@@ -24,8 +24,8 @@ TEST(AcAlarms, ReportsOneScreenOf115Points) {
   EXPECT_EQ(position(points, "交流屏1分路空开72告警"), kAcStart + kAcPoints - 1);
   EXPECT_EQ(points[kAcStart + kAcPoints].id, "pmz21vb_06011_dccomm_1");
   for (std::size_t i = kAcStart; i < kAcStart + kAcPoints; ++i) {
-    EXPECT_EQ(points[i].id.back(), '1') << points[i].desc;
-    EXPECT_EQ(points[i].desc.rfind("交流屏1", 0), 0u) << points[i].desc;
+    EXPECT_EQ(points[i].id.str().back(), '1') << points[i].desc;
+    EXPECT_EQ(points[i].desc.str().rfind("交流屏1", 0), 0u) << points[i].desc;
   }
 }
 

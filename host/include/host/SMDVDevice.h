@@ -8,6 +8,7 @@
 #include <boost/date_time/posix_time/ptime.hpp>
 #include <json/value.h>
 
+#include "host/AlarmTexts.h"
 #include "host/VDeviceInterface.h"
 #include "host/rule_value.h"
 
@@ -40,6 +41,7 @@ class SMDVDevice : public VDeviceInterface, public std::enable_shared_from_this<
   virtual int process(unsigned char* frame, unsigned int length);
 
   // Appends one evaluation to the pending list and shows it to the controller.
+  // The texts are kept once per process; the evaluation points to them.
   bool CheckThresholdBool(int level, const std::string& id, const std::string& code,
                           const std::string& name, const std::string& desc, bool active,
                           unsigned short seq);
@@ -61,4 +63,7 @@ class SMDVDevice : public VDeviceInterface, public std::enable_shared_from_this<
   std::vector<rule_value> m_pending;
   std::weak_ptr<SMDController> m_controller;
   SMDVDevice* m_parent = nullptr;
+
+ private:
+  ReportedTexts m_reportedTexts;  // by position in the pending list
 };
