@@ -14,7 +14,7 @@ struct FaultRow {
   const char* name;
 };
 
-// Names as given in a fault spec.
+// Names as given on the command line.
 constexpr FaultRow kFaultNames[] = {
     {Fault::Noise, "noise"},
     {Fault::Split, "split"},
@@ -80,12 +80,12 @@ FaultSetting parse_item(const std::string& item) {
 
 }  // namespace
 
-FaultPlan parse_faults(const std::string& spec) {
+FaultPlan parse_faults(const std::string& list) {
   FaultPlan plan;
-  std::istringstream items(spec);
+  std::istringstream items(list);
   std::string item;
   while (std::getline(items, item, ',')) {
-    if (item.empty()) throw std::invalid_argument("fault spec \"" + spec + "\": empty item");
+    if (item.empty()) throw std::invalid_argument("fault list \"" + list + "\": empty item");
     plan.faults.push_back(parse_item(item));
   }
   return plan;

@@ -205,7 +205,7 @@ TEST(CompareBlock, TheDifferenceNamesOffsetAndField) {
             "offset 779 (0x86 bytes): published 0x0, expected 0x82");
 }
 
-TEST(FaultSpec, ReadsNamesAndRates) {
+TEST(FaultList, ReadsNamesAndRates) {
   const auto plan = qmr4100::sim::parse_faults("noise:0.1,echo,bad_checksum:1,PortBounce:0");
   ASSERT_EQ(plan.faults.size(), 4u);
   EXPECT_EQ(plan.faults[0].fault, qmr4100::sim::Fault::Noise);
@@ -217,18 +217,18 @@ TEST(FaultSpec, ReadsNamesAndRates) {
   EXPECT_TRUE(qmr4100::sim::parse_faults("").faults.empty());
 }
 
-TEST(FaultSpec, RefusalsNameTheBadItem) {
+TEST(FaultList, RefusalsNameTheBadItem) {
   const std::pair<const char*, const char*> rows[] = {
       {"noise:0.1,nosie:0.2", "fault \"nosie:0.2\": unknown name \"nosie\""},
       {"drop:1.5", "fault \"drop:1.5\": rate \"1.5\" is not a number in range 0..1"},
       {"drop:x", "fault \"drop:x\": rate \"x\" is not a number in range 0..1"},
       {"drop:", "fault \"drop:\": rate \"\" is not a number in range 0..1"},
-      {"noise,,drop", "fault spec \"noise,,drop\": empty item"},
+      {"noise,,drop", "fault list \"noise,,drop\": empty item"},
   };
-  for (const auto& [spec, message] : rows) {
+  for (const auto& [list, message] : rows) {
     try {
-      qmr4100::sim::parse_faults(spec);
-      ADD_FAILURE() << spec << " accepted";
+      qmr4100::sim::parse_faults(list);
+      ADD_FAILURE() << list << " accepted";
     } catch (const std::invalid_argument& e) {
       EXPECT_EQ(std::string(e.what()).rfind(message, 0), 0u) << e.what();
     }

@@ -39,7 +39,7 @@ struct FaultPlan {
 
 // "noise:0.1,echo:1,drop:0.05"; a name alone means rate 1. Throws
 // std::invalid_argument naming the bad item.
-FaultPlan parse_faults(const std::string& spec);
+FaultPlan parse_faults(const std::string& list);
 const char* fault_name(Fault fault);
 
 // Faults injected so far, by kind.
