@@ -135,7 +135,12 @@ int run(const Flags& flags) {
   if (flags.simulate) simulator = start_simulator(flags, simulated_address);
   const std::string simulated_port = simulator ? simulator->path() : "";
   gw::Gateway gateway(gateway_options(flags, simulated_port, simulated_address));
-  return gateway.Run();
+  const int result = gateway.Run();
+  if (simulator) {
+    std::cout << "simulator: " << simulator->answers() << " answers; faults injected: "
+              << sim::format_fault_counts(simulator->fault_counts()) << std::endl;
+  }
+  return result;
 }
 
 }  // namespace
