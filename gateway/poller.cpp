@@ -55,7 +55,7 @@ bool Poller::Finished() const {
 
 // Starts the next device in turn that is due; otherwise waits for the earliest.
 void Poller::ScheduleNext() {
-  if (m_stopped || m_current || !m_line.IsOpen()) return;
+  if (m_stopped || m_current || !m_line.IsOpen() || WaitForQuietLine()) return;
   const Clock::time_point now = Clock::now();
   std::optional<Clock::time_point> earliest;
   for (std::size_t k = 0; k < m_slots.size(); ++k) {
@@ -75,6 +75,20 @@ void Poller::ScheduleNext() {
   });
 }
 
+bool Poller::WaitForQuietLine() {
+  if (!m_settling) return false;
+  const Clock::time_point quiet = m_lastInput + m_settings.timeout;
+  if (Clock::now() >= quiet) {
+    m_settling = false;
+    return false;
+  }
+  m_intervalTimer.expires_at(quiet);
+  m_intervalTimer.async_wait([this](const boost::system::error_code& error) {
+    if (!error) ScheduleNext();
+  });
+  return true;
+}
+
 void Poller::StartCycle(std::size_t index) {
   m_current = index;
   m_next = (index + 1) % m_slots.size();
@@ -92,6 +106,12 @@ void Poller::EndCycle() {
   asio::post(m_io, [this] { ScheduleNext(); });
 }
 
+void Poller::EndDisturbedCycle() {
+  m_settling = true;
+  m_lastInput = Clock::now();
+  EndCycle();
+}
+
 void Poller::ArmAnswerTimer() {
   const std::uint64_t generation = ++m_generation;
   m_answerTimer.expires_after(m_settings.timeout);
@@ -103,7 +123,7 @@ void Poller::ArmAnswerTimer() {
 void Poller::OnAnswerTimeout(std::uint64_t generation) {
   if (generation != m_generation || !m_current) return;
   const std::shared_ptr<SMDSPDevice> device = m_slots[*m_current].device;
-  EndCycle();
+  EndDisturbedCycle();
   m_observer.CycleAbandoned(*device, device->Step(),
                             fmt::format("no answer within {} ms", m_settings.timeout.count()));
 }
@@ -118,6 +138,7 @@ void Poller::Send(SMDSPDevice&, const unsigned char* data, unsigned int length) 
 void Poller::Published(SMDVDevice&) { m_publishedNow = true; }
 
 void Poller::OnBytes(std::size_t count) {
+  m_lastInput = Clock::now();
   if (!m_current) return;
   SMDSPDevice& device = *m_slots[*m_current].device;
   device.SetInputCount(device.InputCount() + static_cast<unsigned int>(count));
@@ -138,7 +159,7 @@ void Poller::OnFrame(std::string_view frame) {
     EndCycle();
     m_observer.CyclePublished(*device);
   } else if (device->Step() == 0) {
-    EndCycle();
+    EndDisturbedCycle();
     m_observer.CycleFailed(*device, step);
   } else if (!m_sentNow && frame != m_lastCommand) {
     if (auto problem = frame_problem(frame, device->Address()))

@@ -1,6 +1,9 @@
 // Polls the devices of one serial line in turn: one cycle at a time on the
 // line, each device at most once per interval, an answer that does not come
 // in time abandons the cycle so that a silent device never stalls the others.
+// After a cycle that did not publish, the line must stay quiet for one answer
+// timeout before the next cycle, so that late answers are not taken for
+// answers to the new commands.
 #pragma once
 
 #include <chrono>
@@ -69,6 +72,8 @@ class Poller : public DeviceLink {
   void ScheduleNext();
   void StartCycle(std::size_t index);
   void EndCycle();
+  void EndDisturbedCycle();
+  bool WaitForQuietLine();
   void ArmAnswerTimer();
   void OnAnswerTimeout(std::uint64_t generation);
   void OnBytes(std::size_t count);
@@ -87,6 +92,8 @@ class Poller : public DeviceLink {
   std::size_t m_next = 0;
   std::uint64_t m_generation = 0;  // tells a stale answer timer from the armed one
   std::string m_lastCommand;       // a half-duplex line echoes it back
+  Clock::time_point m_lastInput{};
+  bool m_settling = false;
   bool m_sentNow = false;
   bool m_publishedNow = false;
   bool m_stopped = true;

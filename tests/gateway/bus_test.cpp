@@ -87,7 +87,7 @@ TEST(GatewayBus, DevicesOnOneLineArePolledInTurnAndASilentOneStallsNoOne) {
   auto options = gwtest::quick_options(line.Path(), dir.File("r.jsonl"), 3);
   options.config.devices = {{line.Path(), 1, 1001}, {line.Path(), 2, 1002}, {line.Path(), 3, 1003}};
   options.config.timeout = 0.1;
-  options.deadline = 4;
+  options.deadline = 2.5;
   gw::Gateway gateway(options);
   EXPECT_NE(gateway.Run(), 0);  // address 3 never answers, so its cycles never come
   EXPECT_EQ(gateway.PublishedCycles(1001), 3);

@@ -69,6 +69,7 @@ const Refusal kRefusals[] = {
     {R"({"devices":[{"port":"/dev/ttyS0","address":"1","data_id":1}]})", "devices[0].address", "\"1\"", "0..255"},
     {R"({"devices":[{"port":"/dev/ttyS0"}]})", "devices[0].data_id", "null", "0..4294967295"},
     {R"({"devices":[{"port":"/dev/ttyS0","data_id":4294967296}]})", "devices[0].data_id", "4294967296", "0..4294967295"},
+    {R"({"devices":[{"port":"/dev/ttyS0","data_id":18446744073709551615}]})", "devices[0].data_id", "18446744073709551615", "0..4294967295"},
     {R"({"devices":[{"port":"/dev/ttyS0","data_id":1.5}]})", "devices[0].data_id", "1.5", "an integer"},
     {R"({"devices":[{"port":"/dev/ttyS0","data_id":7},{"port":"/dev/ttyS1","data_id":7}]})", "devices[1].data_id", "7", "no other device has"},
     {R"({"devices":[{"port":"/dev/ttyS0","address":3,"data_id":1},{"port":"/dev/ttyS0","address":3,"data_id":2}]})", "devices[1].address", "3", "no other device on /dev/ttyS0"},

@@ -27,10 +27,10 @@ void PrintTo(const FaultCase& row, std::ostream* out) { *out << row.spec; }
 const FaultCase kFaults[] = {
     {"noise:0.3", sim::Fault::Noise, "", true},
     {"split:0.5", sim::Fault::Split, "", true},
-    {"error-code:0.1", sim::Fault::ErrorCode, "abandoned", true},
-    {"bad-checksum:0.1", sim::Fault::BadChecksum, "protocol_error", true},
-    {"drop:0.1", sim::Fault::Drop, "abandoned", true},
-    {"delay:0.1", sim::Fault::Delay, "abandoned", true},
+    {"error-code:0.05", sim::Fault::ErrorCode, "abandoned", true},
+    {"bad-checksum:0.05", sim::Fault::BadChecksum, "protocol_error", true},
+    {"drop:0.05", sim::Fault::Drop, "abandoned", true},
+    {"delay:0.05", sim::Fault::Delay, "abandoned", true},
     {"count-mismatch:0.3", sim::Fault::CountMismatch, "cycle_failed", true},
     {"modules-above-64:0.3", sim::Fault::ModulesAbove64, "cycle_failed", true},
     {"entries-above-50:0.3", sim::Fault::EntriesAbove50, "cycle_failed", true},
@@ -48,10 +48,10 @@ TEST_P(GatewayFaults, DisturbedCyclesAreFollowedByCorrectPublications) {
   sim::FaultPlan faults = sim::parse_faults(row.spec);
   faults.seed = 11;
   sim::ServeOptions serve;
-  serve.delay = std::chrono::milliseconds(400);  // past the answer timeout below
+  serve.delay = std::chrono::milliseconds(250);  // past the answer timeout below
   sim::PtyServer server(scenario, faults, serve);
   auto options = gwtest::quick_options(server.path(), dir.File("r.jsonl"), 4);
-  options.config.timeout = 0.15;
+  options.config.timeout = 0.1;
   gw::Gateway gateway(options);
   ASSERT_EQ(gateway.Run(), 0);
 
