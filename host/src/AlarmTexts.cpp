@@ -60,9 +60,9 @@ const AlarmTexts* NoAlarmTexts() {
 const AlarmTexts* ReportedTexts::At(std::size_t position, const std::string& id,
                                     const std::string& code, const std::string& name,
                                     const std::string& desc) {
-  if (position < m_byPosition.size() && same_texts(*m_byPosition[position], id, code, name, desc))
-    return m_byPosition[position];
-  if (position >= m_byPosition.size()) m_byPosition.resize(position + 1);
-  m_byPosition[position] = InternAlarmTexts(id, code, name, desc);
-  return m_byPosition[position];
+  if (position >= m_byPosition.size()) m_byPosition.resize(position + 1, nullptr);
+  const AlarmTexts*& known = m_byPosition[position];
+  if (known == nullptr || !same_texts(*known, id, code, name, desc))
+    known = InternAlarmTexts(id, code, name, desc);
+  return known;
 }

@@ -1,8 +1,8 @@
 #pragma once
 
 #include <cstddef>
+#include <deque>
 #include <string>
-#include <vector>
 
 // The four fixed texts of an alarm point. A device reports the same few
 // hundred points every cycle, so the host keeps one copy of each distinct set
@@ -30,5 +30,6 @@ class ReportedTexts {
                        const std::string& name, const std::string& desc);
 
  private:
-  std::vector<const AlarmTexts*> m_byPosition;
+  // Grows in small blocks, not by doubling: it is kept for every device.
+  std::deque<const AlarmTexts*> m_byPosition;
 };
