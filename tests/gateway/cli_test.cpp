@@ -15,9 +15,7 @@ struct Outcome {
   std::string output;  // standard output and error together
 };
 
-Outcome run_gateway(const std::string& arguments) {
-  // `timeout` bounds every run even if the program misbehaves.
-  const std::string command = "timeout 60 " + std::string(GATEWAY_PROGRAM) + " " + arguments + " 2>&1";
+Outcome run_shell(const std::string& command) {
   FILE* pipe = popen(command.c_str(), "r");
   if (pipe == nullptr) return {-1, "popen failed"};
   std::string output;
@@ -25,6 +23,11 @@ Outcome run_gateway(const std::string& arguments) {
   while (std::size_t count = fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, count);
   const int status = pclose(pipe);
   return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
+}
+
+Outcome run_gateway(const std::string& arguments) {
+  // `timeout` bounds every run even if the program misbehaves.
+  return run_shell("timeout 60 " + std::string(GATEWAY_PROGRAM) + " " + arguments + " 2>&1");
 }
 
 TEST(GatewayProgram, HelpDocumentsEveryOption) {
@@ -86,6 +89,23 @@ TEST(GatewayProgram, SimulateShowsCyclesAndTheScriptedAlarm) {
   const Outcome shown = run_gateway("--show-cache " + dir.File("cache/varnok_qmr4100-1000.snapshot"));
   EXPECT_EQ(shown.status, 0) << shown.output;
   EXPECT_NE(shown.output.find("module count"), std::string::npos) << shown.output;
+}
+
+TEST(GatewayProgram, TerminationStopsCleanlyWithACompleteRecord) {
+  gwtest::TempDir dir;
+  const std::string record = dir.File("r.jsonl");
+  // Polls until told to stop: SIGTERM a moment after the start, SIGKILL much
+  // later should the program not stop.
+  const Outcome outcome = run_shell(
+      std::string(GATEWAY_PROGRAM) + " --simulate --cycles 0 --interval 0.05 --record " + record +
+      " 2>&1 & pid=$!; sleep 1; kill -TERM $pid;"
+      " (sleep 30; kill -KILL $pid) >/dev/null 2>&1 & watchdog=$!;"
+      " wait $pid; status=$?; kill $watchdog; exit $status");
+  EXPECT_EQ(outcome.status, 0) << outcome.output;
+  EXPECT_NE(outcome.output.find("gateway stopped: terminated"), std::string::npos) << outcome.output;
+  const auto events = gwtest::read_record(record);  // every line parses
+  const auto snapshots = gwtest::events_named(events, "snapshot");
+  EXPECT_EQ(gwtest::events_named(events, "batch").size(), snapshots.size());
 }
 
 TEST(GatewayProgram, ShowCacheRefusesAFileOfTheWrongSize) {
