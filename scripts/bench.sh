@@ -43,7 +43,7 @@ for r in rows:
                   cell(r["real_time"] * us, "{:.3f}"),
                   cell(cpu, "{:.3f}"),
                   cell(cpu * 1e3 / points if points else None, "{:.1f}"),
-                  cell(r.get("allocs/op"), "{:.0f}"),
+                  cell(r.get("allocs/op"), "{:.0f}" if r.get("allocs/op", 0) >= 100 else "{:.2f}"),
                   cell(cpu / (wire_ms * 1e3) * 100 if wire_ms else None, "{:.4f}")))
 widths = [max(len(x[i]) for x in lines + [header]) for i in range(len(header))]
 print()
