@@ -80,6 +80,23 @@ TEST(GatewayRun, EchoedCommandsDoNotDisturbTheCycle) {
   EXPECT_TRUE(gwtest::events_named(record, "abandoned").empty());
 }
 
+TEST(GatewayRun, DriverLogLinesAreRecorded) {
+  gwtest::TempDir dir;
+  // Extra bytes after a module's entry make the decoders log through InfoLog.
+  sim::Scenario scenario = sim::default_scenario();
+  scenario.modules[0].skip = 2;
+  sim::PtyServer server(scenario, {}, {});
+  gw::Gateway gateway(gwtest::quick_options(server.path(), dir.File("r.jsonl"), 1));
+  ASSERT_EQ(gateway.Run(), 0);
+  const auto record = gwtest::read_record(dir.File("r.jsonl"));
+  const auto logs = gwtest::events_named(record, "log");
+  ASSERT_FALSE(logs.empty());
+  EXPECT_NE(logs[0]["line"].asString().find("1000"), std::string::npos) << logs[0];
+  const auto snapshots = gwtest::events_named(record, "snapshot");
+  ASSERT_EQ(snapshots.size(), 1u);
+  EXPECT_EQ(sim::compare_block(gwtest::block_of(snapshots[0]), server.expected_block(1)), std::nullopt);
+}
+
 TEST(GatewayRun, ScriptedModuleFaultRaisesAndClearsItsAlarm) {
   gwtest::TempDir dir;
   sim::PtyServer server(sim::default_scenario(), {}, {});
