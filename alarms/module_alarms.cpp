@@ -95,8 +95,10 @@ void add_series(TableBuilder& table, const Series& series, int last, PrefixOf pr
 
 void add_module_alarms(TableBuilder& table) {
   add_rectifier_modules(table);
-  for (const Series& series : kBatterySeries) add_series(table, series, kBatteryGroups, battery_prefix);
-  for (const Series& series : kModuleSeries) add_series(table, series, kSeriesModules, module_prefix);
+  for (const Series& series : kBatterySeries)
+    add_series(table, series, kBatteryGroups, battery_prefix);
+  for (const Series& series : kModuleSeries)
+    add_series(table, series, kSeriesModules, module_prefix);
 }
 
 void report_rectifier_modules(Reporter& reporter, const AlarmTable& table, const Block& block) {

@@ -56,5 +56,7 @@ struct rule_value {
   bool active;
   unsigned short seq;
 };
+
 // A device keeps room for a whole cycle of evaluations between cycles.
-static_assert(sizeof(rule_value) <= 2 * sizeof(void*), "rule_value holds one pointer and three numbers");
+static_assert(sizeof(rule_value) <= 2 * sizeof(void*),
+              "rule_value holds one pointer and three small numbers");
