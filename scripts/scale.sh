@@ -52,7 +52,7 @@ json.dump(s, sys.stdout)' "$modules" >"$work/scenario.json"
 
 # Starts $1 simulators and writes the gateway configuration for them.
 start_simulators() {
-  local count=$1 i link
+  local count=$1 i link tries
   local devices=()
   for ((i = 1; i <= count; i++)); do
     link="$work/dev$i"
@@ -61,7 +61,7 @@ start_simulators() {
     devices+=("{\"port\":\"$link\",\"address\":1,\"data_id\":$((1000 + i))}")
   done
   for ((i = 1; i <= count; i++)); do
-    for ((wait = 0; wait < 100; wait++)); do
+    for ((tries = 0; tries < 100; tries++)); do
       [ -e "$work/dev$i" ] && break
       sleep 0.1
     done
