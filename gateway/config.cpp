@@ -50,8 +50,7 @@ double seconds_in(const Json::Value& value, const std::string& key, bool zero_al
                               std::to_string(static_cast<int>(high)) + " seconds";
   if (!value.isNumeric()) refuse(key, value, allowed);
   const double seconds = value.asDouble();
-  if (seconds < 0 || (seconds == 0 && !zero_allowed) || seconds > high)
-    refuse(key, value, allowed);
+  if (seconds < 0 || (seconds == 0 && !zero_allowed) || seconds > high) refuse(key, value, allowed);
   return seconds;
 }
 
@@ -64,12 +63,15 @@ DeviceConfig parse_device(const Json::Value& json, const std::string& key) {
   if (!json.isObject()) refuse(key, json, "an object with port, address and data_id");
   check_keys(json, key + ".", {"port", "address", "data_id"}, "the keys port, address, data_id");
   if (!json.isMember("port")) refuse(key + ".port", Json::Value(), "a non-empty path");
-  if (!json.isMember("data_id")) refuse(key + ".data_id", Json::Value(), "an integer 0..4294967295");
+  if (!json.isMember("data_id"))
+    refuse(key + ".data_id", Json::Value(), "an integer 0..4294967295");
   DeviceConfig device;
   device.port = path_in(json["port"], key + ".port");
   if (json.isMember("address"))
-    device.address = static_cast<unsigned int>(integer_in(json["address"], key + ".address", 0, kMaxAddress));
-  device.data_id = static_cast<unsigned int>(integer_in(json["data_id"], key + ".data_id", 0, kMaxDataId));
+    device.address =
+        static_cast<unsigned int>(integer_in(json["address"], key + ".address", 0, kMaxAddress));
+  device.data_id =
+      static_cast<unsigned int>(integer_in(json["data_id"], key + ".data_id", 0, kMaxDataId));
   return device;
 }
 
@@ -83,7 +85,8 @@ void check_unique(const std::vector<DeviceConfig>& devices) {
     if (!data_ids.insert(device.data_id).second)
       refuse(key + ".data_id", device.data_id, "a data id no other device has");
     if (!addresses.insert({device.port, device.address}).second)
-      refuse(key + ".address", device.address, "an address no other device on " + device.port + " has");
+      refuse(key + ".address", device.address,
+             "an address no other device on " + device.port + " has");
   }
 }
 
@@ -99,13 +102,16 @@ std::vector<DeviceConfig> parse_devices(const Json::Value& json) {
 }  // namespace
 
 GatewayConfig parse_config(const Json::Value& json, GatewayConfig defaults) {
-  if (!json.isObject()) refuse("configuration", json, "an object with devices, interval, timeout, cache_dir");
+  if (!json.isObject())
+    refuse("configuration", json, "an object with devices, interval, timeout, cache_dir");
   check_keys(json, "", {"devices", "interval", "timeout", "cache_dir"},
              "the keys devices, interval, timeout, cache_dir");
   GatewayConfig config = std::move(defaults);
   config.devices = parse_devices(json["devices"]);
-  if (json.isMember("interval")) config.interval = seconds_in(json["interval"], "interval", true, kMaxInterval);
-  if (json.isMember("timeout")) config.timeout = seconds_in(json["timeout"], "timeout", false, kMaxTimeout);
+  if (json.isMember("interval"))
+    config.interval = seconds_in(json["interval"], "interval", true, kMaxInterval);
+  if (json.isMember("timeout"))
+    config.timeout = seconds_in(json["timeout"], "timeout", false, kMaxTimeout);
   if (json.isMember("cache_dir")) config.cache_dir = path_in(json["cache_dir"], "cache_dir");
   return config;
 }

@@ -19,8 +19,8 @@ void CycleTally::Evaluated(const rule_value& point) {
 std::string CycleTally::TakeSummary() {
   std::string text = summarize_block(m_block);
   if (!text.empty() && text.back() != '\n') text += '\n';
-  text += "alarm points: " + std::to_string(m_points) + ", active: " +
-          std::to_string(m_active.size());
+  text +=
+      "alarm points: " + std::to_string(m_points) + ", active: " + std::to_string(m_active.size());
   for (const std::string& desc : m_active) text += "\n  active: " + desc;
   *this = CycleTally();
   return text;

@@ -44,7 +44,8 @@ void Gateway::CreateDevices() {
   for (const DeviceConfig& entry : m_options.config.devices) {
     Json::Value config(Json::objectValue);
     config["address"] = entry.address;
-    std::shared_ptr<SMDSPDevice> device = m_plugin->CreateDevice(m_controller, entry.data_id, config);
+    std::shared_ptr<SMDSPDevice> device =
+        m_plugin->CreateDevice(m_controller, entry.data_id, config);
     std::unique_ptr<Poller>& poller = m_pollers[entry.port];
     if (!poller)
       poller = std::make_unique<Poller>(m_io, entry.port, device->BaudRate(), settings,
@@ -117,21 +118,25 @@ void Gateway::CyclePublished(SMDSPDevice& device) {
   const int count = ++m_published[device.DataId()];
   console_line(fmt::format("device {}: cycle {} published\n{}", device.DataId(), count,
                            m_controller->TakeCycleSummary(device)));
-  if (m_options.cycles > 0 && CyclesReached()) Finish(fmt::format("{} cycles done", m_options.cycles));
+  if (m_options.cycles > 0 && CyclesReached())
+    Finish(fmt::format("{} cycles done", m_options.cycles));
 }
 
 void Gateway::CycleFailed(SMDSPDevice& device, int step) {
-  console_line(fmt::format("device {}: cycle ended by the driver at step {}", device.DataId(), step));
+  console_line(
+      fmt::format("device {}: cycle ended by the driver at step {}", device.DataId(), step));
   m_record.Write(cycle_failed_event(device.DataId(), step));
 }
 
 void Gateway::CycleAbandoned(SMDSPDevice& device, int step, const std::string& reason) {
-  console_line(fmt::format("device {}: cycle abandoned at step {}: {}", device.DataId(), step, reason));
+  console_line(
+      fmt::format("device {}: cycle abandoned at step {}: {}", device.DataId(), step, reason));
   m_record.Write(abandoned_event(device.DataId(), step, reason));
 }
 
 void Gateway::FrameRefused(SMDSPDevice& device, int step, const std::string& problem) {
-  console_line(fmt::format("device {}: frame refused at step {}: {}", device.DataId(), step, problem));
+  console_line(
+      fmt::format("device {}: frame refused at step {}: {}", device.DataId(), step, problem));
   m_record.Write(protocol_error_event(device.DataId(), step, problem));
 }
 

@@ -26,9 +26,9 @@ namespace qmr4100::gateway {
 struct GatewayOptions {
   std::string plugin_path;  // empty: default_plugin_path()
   GatewayConfig config;
-  std::string record_path;  // empty: no record
-  int cycles = 0;           // publications per device to stop after; 0: until stopped
-  double deadline = 0;      // seconds until the run gives up; 0: none
+  std::string record_path;      // empty: no record
+  int cycles = 0;               // publications per device to stop after; 0: until stopped
+  double deadline = 0;          // seconds until the run gives up; 0: none
   bool handle_signals = false;  // SIGINT and SIGTERM stop the run
 };
 

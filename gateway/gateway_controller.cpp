@@ -58,8 +58,7 @@ std::vector<rule_value> GatewayController::ActiveAlarms(const SMDVDevice& device
   return Find(device).alarms->Active();
 }
 
-int GatewayController::OnSend(SMDSPDevice& device, const unsigned char* data,
-                              unsigned int length) {
+int GatewayController::OnSend(SMDSPDevice& device, const unsigned char* data, unsigned int length) {
   Find(device).link->Send(device, data, length);
   return static_cast<int>(length);
 }

@@ -43,8 +43,7 @@ std::shared_ptr<Plugin> Plugin::Load(const std::string& path) {
 }
 
 std::shared_ptr<SMDSPDevice> Plugin::CreateDevice(const std::shared_ptr<SMDController>& controller,
-                                                  unsigned int data_id,
-                                                  const Json::Value& config) {
+                                                  unsigned int data_id, const Json::Value& config) {
   // Type information does not cross the library boundary (the plug-in hides
   // its symbols); the factory of a device plug-in is an SMDSPDeviceProvider.
   const auto* provider = static_cast<const SMDSPDeviceProvider*>(m_provider.get());

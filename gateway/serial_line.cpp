@@ -9,8 +9,7 @@ namespace qmr4100::gateway {
 
 namespace asio = boost::asio;
 
-SerialLine::SerialLine(asio::io_context& io, std::string path, unsigned int baud,
-                       Handlers handlers)
+SerialLine::SerialLine(asio::io_context& io, std::string path, unsigned int baud, Handlers handlers)
     : m_path(std::move(path)),
       m_baud(baud),
       m_handlers(std::move(handlers)),
@@ -55,10 +54,9 @@ bool SerialLine::TryOpen(std::string& error) {
 }
 
 void SerialLine::Read() {
-  m_port.async_read_some(asio::buffer(m_buffer),
-                         [this](const boost::system::error_code& error, std::size_t count) {
-                           OnRead(error, count);
-                         });
+  m_port.async_read_some(
+      asio::buffer(m_buffer),
+      [this](const boost::system::error_code& error, std::size_t count) { OnRead(error, count); });
 }
 
 void SerialLine::OnRead(const boost::system::error_code& error, std::size_t count) {
@@ -122,4 +120,3 @@ void SerialLine::ScheduleReopen() {
 }
 
 }  // namespace qmr4100::gateway
-

@@ -23,10 +23,10 @@ class SerialLine {
  public:
   // All handlers run on the io_context's thread.
   struct Handlers {
-    std::function<void(std::size_t count)> bytes;     // bytes received, before framing
+    std::function<void(std::size_t count)> bytes;  // bytes received, before framing
     std::function<void(std::string_view frame)> frame;
     std::function<void(const std::string& error)> lost;  // once per loss
-    std::function<void()> restored;                  // the port is open again after a loss
+    std::function<void()> restored;                      // the port is open again after a loss
   };
 
   static constexpr std::chrono::milliseconds kFirstRetry{100};

@@ -97,8 +97,9 @@ TEST(GatewayBus, DevicesOnOneLineArePolledInTurnAndASilentOneStallsNoOne) {
   const auto record = gwtest::read_record(dir.File("r.jsonl"));
   for (const Json::Value& snapshot : gwtest::events_named(record, "snapshot")) {
     const std::size_t system = snapshot["data_id"].asUInt() == 1001 ? 0 : 1;
-    EXPECT_EQ(sim::compare_block(gwtest::block_of(snapshot), sim::expected_block(systems[system], 1)),
-              std::nullopt);
+    EXPECT_EQ(
+        sim::compare_block(gwtest::block_of(snapshot), sim::expected_block(systems[system], 1)),
+        std::nullopt);
   }
   std::map<unsigned int, std::size_t> batch_counts;
   for (const Json::Value& batch : gwtest::events_named(record, "batch"))

@@ -43,7 +43,8 @@ TEST(GatewayCache, RestartHandsTheDriverItsLastPublishedBlock) {
     gw::Gateway first(cached_options(dir, server.path(), "first.jsonl"));
     ASSERT_EQ(first.Run(), 0);
   }
-  const auto snapshot = gwtest::events_named(gwtest::read_record(dir.File("first.jsonl")), "snapshot");
+  const auto snapshot =
+      gwtest::events_named(gwtest::read_record(dir.File("first.jsonl")), "snapshot");
   ASSERT_EQ(snapshot.size(), 1u);
   const std::string cache_file = gw::CacheStore(dir.File("cache")).PathFor(1000);
   const qmr4100::Block published = gwtest::block_of(snapshot[0]);
@@ -51,7 +52,8 @@ TEST(GatewayCache, RestartHandsTheDriverItsLastPublishedBlock) {
 
   gw::Gateway restarted(cached_options(dir, server.path(), "second.jsonl"));
   EXPECT_EQ(query(*restarted.Devices().front()), "不支持变量");
-  const auto restored = gwtest::events_named(gwtest::read_record(dir.File("second.jsonl")), "cache_restored");
+  const auto restored =
+      gwtest::events_named(gwtest::read_record(dir.File("second.jsonl")), "cache_restored");
   ASSERT_EQ(restored.size(), 1u);
   EXPECT_EQ(restored[0]["path"], cache_file);
 }
@@ -69,7 +71,8 @@ TEST(GatewayCache, DamagedCacheFileIsReportedAndIgnored) {
   std::ofstream(cache_file, std::ios::binary) << std::string(894, '\x01');
   gw::Gateway gateway(cached_options(dir, dir.File("tty"), "r.jsonl"));
   EXPECT_EQ(query(*gateway.Devices().front()), "数据未就绪");
-  const auto problems = gwtest::events_named(gwtest::read_record(dir.File("r.jsonl")), "cache_problem");
+  const auto problems =
+      gwtest::events_named(gwtest::read_record(dir.File("r.jsonl")), "cache_problem");
   ASSERT_EQ(problems.size(), 1u);
   EXPECT_NE(problems[0]["problem"].asString().find(cache_file), std::string::npos) << problems[0];
 }

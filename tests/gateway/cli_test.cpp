@@ -33,9 +33,10 @@ Outcome run_gateway(const std::string& arguments) {
 TEST(GatewayProgram, HelpDocumentsEveryOption) {
   const Outcome outcome = run_gateway("--help");
   EXPECT_EQ(outcome.status, 0);
-  for (const char* option : {"--plugin", "--port", "--address", "--data-id", "--config", "--interval",
-                             "--timeout", "--cache-dir", "--record", "--cycles", "--deadline",
-                             "--simulate", "--scenario", "--faults", "--seed", "--show-cache"})
+  for (const char* option :
+       {"--plugin", "--port", "--address", "--data-id", "--config", "--interval", "--timeout",
+        "--cache-dir", "--record", "--cycles", "--deadline", "--simulate", "--scenario", "--faults",
+        "--seed", "--show-cache"})
     EXPECT_NE(outcome.output.find(option), std::string::npos) << option;
 }
 
@@ -47,7 +48,8 @@ struct SetupError {
 void PrintTo(const SetupError& row, std::ostream* out) { *out << row.message; }
 
 const SetupError kSetupErrors[] = {
-    {"--plugin /nonexistent/plugin.so --port /dev/null", "/nonexistent/plugin.so: cannot load the plug-in"},
+    {"--plugin /nonexistent/plugin.so --port /dev/null",
+     "/nonexistent/plugin.so: cannot load the plug-in"},
     {"--plugin " NO_ENTRY_PLUGIN " --port /dev/null", "no entry point get_providers"},
     {"--plugin " OTHER_TYPE_PLUGIN " --port /dev/null", "not \"varnok_qmr4100\""},
     {"", "nothing to poll"},
@@ -68,25 +70,28 @@ INSTANTIATE_TEST_SUITE_P(Table, GatewayProgramSetup, testing::ValuesIn(kSetupErr
 
 TEST(GatewayProgram, ConfigurationErrorNamesTheKey) {
   gwtest::TempDir dir;
-  std::ofstream(dir.File("gw.json")) << R"({"devices":[{"port":"/dev/null","address":999,"data_id":1}]})";
+  std::ofstream(dir.File("gw.json"))
+      << R"({"devices":[{"port":"/dev/null","address":999,"data_id":1}]})";
   const Outcome outcome = run_gateway("--config " + dir.File("gw.json"));
   EXPECT_NE(outcome.status, 0);
-  EXPECT_NE(outcome.output.find("devices[0].address: 999 is not allowed (allowed: an integer 0..255)"),
-            std::string::npos)
+  EXPECT_NE(
+      outcome.output.find("devices[0].address: 999 is not allowed (allowed: an integer 0..255)"),
+      std::string::npos)
       << outcome.output;
 }
 
 TEST(GatewayProgram, SimulateShowsCyclesAndTheScriptedAlarm) {
   gwtest::TempDir dir;
-  const Outcome outcome =
-      run_gateway("--simulate --deadline 40 --cache-dir " + dir.File("cache") + " --record " + dir.File("r.jsonl"));
+  const Outcome outcome = run_gateway("--simulate --deadline 40 --cache-dir " + dir.File("cache") +
+                                      " --record " + dir.File("r.jsonl"));
   ASSERT_EQ(outcome.status, 0) << outcome.output;
   EXPECT_NE(outcome.output.find("cycle 6 published"), std::string::npos);
   EXPECT_NE(outcome.output.find("alarm raised"), std::string::npos);
   EXPECT_NE(outcome.output.find("alarm cleared"), std::string::npos);
   EXPECT_EQ(gwtest::events_named(gwtest::read_record(dir.File("r.jsonl")), "snapshot").size(), 6u);
 
-  const Outcome shown = run_gateway("--show-cache " + dir.File("cache/varnok_qmr4100-1000.snapshot"));
+  const Outcome shown =
+      run_gateway("--show-cache " + dir.File("cache/varnok_qmr4100-1000.snapshot"));
   EXPECT_EQ(shown.status, 0) << shown.output;
   EXPECT_NE(shown.output.find("module count"), std::string::npos) << shown.output;
 }
@@ -96,13 +101,14 @@ TEST(GatewayProgram, TerminationStopsCleanlyWithACompleteRecord) {
   const std::string record = dir.File("r.jsonl");
   // Polls until told to stop: SIGTERM a moment after the start, SIGKILL much
   // later should the program not stop.
-  const Outcome outcome = run_shell(
-      std::string(GATEWAY_PROGRAM) + " --simulate --cycles 0 --interval 0.05 --record " + record +
-      " 2>&1 & pid=$!; sleep 1; kill -TERM $pid;"
-      " (sleep 30; kill -KILL $pid) >/dev/null 2>&1 & watchdog=$!;"
-      " wait $pid; status=$?; kill $watchdog; exit $status");
+  const Outcome outcome = run_shell(std::string(GATEWAY_PROGRAM) +
+                                    " --simulate --cycles 0 --interval 0.05 --record " + record +
+                                    " 2>&1 & pid=$!; sleep 1; kill -TERM $pid;"
+                                    " (sleep 30; kill -KILL $pid) >/dev/null 2>&1 & watchdog=$!;"
+                                    " wait $pid; status=$?; kill $watchdog; exit $status");
   EXPECT_EQ(outcome.status, 0) << outcome.output;
-  EXPECT_NE(outcome.output.find("gateway stopped: terminated"), std::string::npos) << outcome.output;
+  EXPECT_NE(outcome.output.find("gateway stopped: terminated"), std::string::npos)
+      << outcome.output;
   const auto events = gwtest::read_record(record);  // every line parses
   const auto snapshots = gwtest::events_named(events, "snapshot");
   EXPECT_EQ(gwtest::events_named(events, "batch").size(), snapshots.size());
@@ -113,7 +119,8 @@ TEST(GatewayProgram, ShowCacheRefusesAFileOfTheWrongSize) {
   std::ofstream(dir.File("short.snapshot"), std::ios::binary) << std::string(10, '\0');
   const Outcome outcome = run_gateway("--show-cache " + dir.File("short.snapshot"));
   EXPECT_NE(outcome.status, 0);
-  EXPECT_NE(outcome.output.find("10 bytes; a cached snapshot has exactly 895 bytes"), std::string::npos)
+  EXPECT_NE(outcome.output.find("10 bytes; a cached snapshot has exactly 895 bytes"),
+            std::string::npos)
       << outcome.output;
 }
 

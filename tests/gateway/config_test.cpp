@@ -57,6 +57,8 @@ void PrintTo(const Refusal& row, std::ostream* out) { *out << row.key << " " << 
 
 constexpr const char* kOne = R"("devices":[{"port":"/dev/ttyS0","data_id":1}])";
 
+// One row per refusal, kept on one line each.
+// clang-format off
 const Refusal kRefusals[] = {
     {R"([1,2])", "configuration", "[1,2]", "an object"},
     {R"({"devices":[]})", "devices", "[]", "at least one device"},
@@ -80,6 +82,7 @@ const Refusal kRefusals[] = {
     {R"({"devices":[{"port":"/dev/ttyS0","data_id":1}],"cache_dir":5})", "cache_dir", "5", "a non-empty path"},
     {R"({"devices":[{"port":"/dev/ttyS0","data_id":1}],"polling":1})", "polling", "1", "devices, interval, timeout, cache_dir"},
 };
+// clang-format on
 
 class GatewayConfigRefusal : public testing::TestWithParam<Refusal> {};
 

@@ -55,7 +55,8 @@ TEST_P(GatewayFaults, DisturbedCyclesAreFollowedByCorrectPublications) {
   gw::Gateway gateway(options);
   ASSERT_EQ(gateway.Run(), 0);
 
-  EXPECT_GT(server.fault_counts()[static_cast<std::size_t>(row.fault)], 0u) << "fault never injected";
+  EXPECT_GT(server.fault_counts()[static_cast<std::size_t>(row.fault)], 0u)
+      << "fault never injected";
   const auto record = gwtest::read_record(dir.File("r.jsonl"));
   const qmr4100::Block expected = sim::expected_block(scenario, 1);
   bool reacted = !*row.reaction;

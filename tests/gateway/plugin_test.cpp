@@ -36,7 +36,8 @@ std::string query(const SMDSPDevice& device) {
 
 TEST(GatewayPlugin, MissingFileIsAClearError) {
   const std::string message = load_error("/nonexistent/varnok_qmr4100.so");
-  EXPECT_EQ(message.rfind("/nonexistent/varnok_qmr4100.so: cannot load the plug-in", 0), 0u) << message;
+  EXPECT_EQ(message.rfind("/nonexistent/varnok_qmr4100.so: cannot load the plug-in", 0), 0u)
+      << message;
 }
 
 TEST(GatewayPlugin, LibraryWithoutEntryPointIsAClearError) {

@@ -43,14 +43,16 @@ TEST(GatewayRun, PublishesWhatTheSimulatorExpects) {
     EXPECT_EQ(snapshots[i]["sp"], 5229);
     EXPECT_EQ(snapshots[i]["length"], 895);
     const qmr4100::Block block = gwtest::block_of(snapshots[i]);
-    EXPECT_EQ(sim::compare_block(block, server.expected_block(static_cast<int>(i) + 1)), std::nullopt);
+    EXPECT_EQ(sim::compare_block(block, server.expected_block(static_cast<int>(i) + 1)),
+              std::nullopt);
     EXPECT_EQ(qmr4100::get_u32le(block, qmr4100::layout::kDataId), 1000u);
   }
   for (std::size_t count : thresholds_per_cycle(record)) EXPECT_EQ(count, alarm_points(scenario));
 
   const auto batches = gwtest::events_named(record, "batch");
   ASSERT_EQ(batches.size(), 3u);
-  for (const Json::Value& batch : batches) EXPECT_EQ(batch["count"].asUInt(), alarm_points(scenario));
+  for (const Json::Value& batch : batches)
+    EXPECT_EQ(batch["count"].asUInt(), alarm_points(scenario));
 }
 
 TEST(GatewayRun, ThresholdEventsCarryTheReportedPoint) {
@@ -58,13 +60,15 @@ TEST(GatewayRun, ThresholdEventsCarryTheReportedPoint) {
   sim::PtyServer server(sim::default_scenario(), {}, {});
   gw::Gateway gateway(gwtest::quick_options(server.path(), dir.File("r.jsonl"), 1));
   ASSERT_EQ(gateway.Run(), 0);
-  const auto thresholds = gwtest::events_named(gwtest::read_record(dir.File("r.jsonl")), "threshold");
+  const auto thresholds =
+      gwtest::events_named(gwtest::read_record(dir.File("r.jsonl")), "threshold");
   ASSERT_FALSE(thresholds.empty());
   const Json::Value& first = thresholds.front();
   EXPECT_EQ(first["level"], 2);
   EXPECT_EQ(first["seq"], 1);
   EXPECT_FALSE(first["active"].asBool());
-  for (const char* key : {"id", "code", "name", "desc"}) EXPECT_FALSE(first[key].asString().empty()) << key;
+  for (const char* key : {"id", "code", "name", "desc"})
+    EXPECT_FALSE(first[key].asString().empty()) << key;
 }
 
 TEST(GatewayRun, EchoedCommandsDoNotDisturbTheCycle) {
@@ -75,7 +79,8 @@ TEST(GatewayRun, EchoedCommandsDoNotDisturbTheCycle) {
   const auto record = gwtest::read_record(dir.File("r.jsonl"));
   const auto snapshots = gwtest::events_named(record, "snapshot");
   ASSERT_EQ(snapshots.size(), 2u);
-  EXPECT_EQ(sim::compare_block(gwtest::block_of(snapshots[1]), server.expected_block(2)), std::nullopt);
+  EXPECT_EQ(sim::compare_block(gwtest::block_of(snapshots[1]), server.expected_block(2)),
+            std::nullopt);
   EXPECT_TRUE(gwtest::events_named(record, "protocol_error").empty());
   EXPECT_TRUE(gwtest::events_named(record, "abandoned").empty());
 }
@@ -94,7 +99,8 @@ TEST(GatewayRun, DriverLogLinesAreRecorded) {
   EXPECT_NE(logs[0]["line"].asString().find("1000"), std::string::npos) << logs[0];
   const auto snapshots = gwtest::events_named(record, "snapshot");
   ASSERT_EQ(snapshots.size(), 1u);
-  EXPECT_EQ(sim::compare_block(gwtest::block_of(snapshots[0]), server.expected_block(1)), std::nullopt);
+  EXPECT_EQ(sim::compare_block(gwtest::block_of(snapshots[0]), server.expected_block(1)),
+            std::nullopt);
 }
 
 TEST(GatewayRun, ScriptedModuleFaultRaisesAndClearsItsAlarm) {

@@ -28,12 +28,13 @@ class TempDir {
 };
 
 std::vector<Json::Value> read_record(const std::string& path);
-std::vector<Json::Value> events_named(const std::vector<Json::Value>& record, const std::string& name);
+std::vector<Json::Value> events_named(const std::vector<Json::Value>& record,
+                                      const std::string& name);
 qmr4100::Block block_of(const Json::Value& snapshot_event);
 
 // One device on `port`, back-to-back cycles, short answer timeout, a deadline
 // that bounds the run, the record in `record_path`.
-qmr4100::gateway::GatewayOptions quick_options(const std::string& port, const std::string& record_path,
-                                               int cycles);
+qmr4100::gateway::GatewayOptions quick_options(const std::string& port,
+                                               const std::string& record_path, int cycles);
 
 }  // namespace gwtest
