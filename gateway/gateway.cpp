@@ -119,7 +119,7 @@ void Gateway::CyclePublished(SMDSPDevice& device) {
   console_line(fmt::format("device {}: cycle {} published\n{}", device.DataId(), count,
                            m_controller->TakeCycleSummary(device)));
   if (m_options.cycles > 0 && CyclesReached())
-    Finish(fmt::format("{} cycles done", m_options.cycles));
+    Finish(fmt::format("every device published the {} cycles asked for", m_options.cycles));
 }
 
 void Gateway::CycleFailed(SMDSPDevice& device, int step) {
