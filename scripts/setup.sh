@@ -5,7 +5,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(build-essential cmake pkg-config libboost-dev libboost-date-time-dev libjsoncpp-dev
-          libcli11-dev libfmt-dev libgtest-dev libgmock-dev libbenchmark-dev python3 time)
+          libcli11-dev libfmt-dev libgtest-dev libgmock-dev libbenchmark-dev python3 time
+          clang libclang-rt-14-dev valgrind)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
