@@ -65,7 +65,7 @@ int GatewayController::OnSend(SMDSPDevice& device, const unsigned char* data, un
 
 void GatewayController::OnSnapshot(SMDVDevice& device, int sp, const unsigned char* data,
                                    unsigned int length, bool) {
-  m_record.Write(snapshot_event(device.DataId(), sp, data, length));
+  if (m_record.Enabled()) m_record.Write(snapshot_event(device.DataId(), sp, data, length));
   SaveToCache(device, data, length);
   Attached& attached = Find(device);
   attached.tally.Published(data, length);
@@ -82,7 +82,8 @@ void GatewayController::SaveToCache(const SMDVDevice& device, const unsigned cha
 }
 
 void GatewayController::OnThreshold(SMDVDevice& device, const rule_value& value) {
-  m_record.Write(threshold_event(device.DataId(), value));
+  // One event per alarm point: by far the most frequent, so built only when kept.
+  if (m_record.Enabled()) m_record.Write(threshold_event(device.DataId(), value));
   Find(device).tally.Evaluated(value);
 }
 

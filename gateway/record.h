@@ -21,6 +21,8 @@ class Record {
 
   // Thread-safe: the io thread and the worker both write.
   void Write(const Json::Value& event);
+  // Whether events are kept at all, so callers skip building them otherwise.
+  bool Enabled() const { return m_writer != nullptr; }
 
  private:
   std::mutex m_mutex;

@@ -14,7 +14,7 @@ namespace sim = qmr4100::sim;
 namespace {
 
 struct FaultCase {
-  const char* spec;
+  const char* faults;
   sim::Fault fault;
   const char* reaction;  // the record event the fault must cause; "" when the line copes
   // A short 0x95 answer is skipped by the driver, which then publishes the
@@ -22,7 +22,7 @@ struct FaultCase {
   bool every_publication_correct;
 };
 
-void PrintTo(const FaultCase& row, std::ostream* out) { *out << row.spec; }
+void PrintTo(const FaultCase& row, std::ostream* out) { *out << row.faults; }
 
 const FaultCase kFaults[] = {
     {"noise:0.3", sim::Fault::Noise, "", true},
@@ -45,7 +45,7 @@ TEST_P(GatewayFaults, DisturbedCyclesAreFollowedByCorrectPublications) {
   // Without scripted changes every correct cycle publishes the same block.
   sim::Scenario scenario = sim::default_scenario();
   scenario.changes.clear();
-  sim::FaultPlan faults = sim::parse_faults(row.spec);
+  sim::FaultPlan faults = sim::parse_faults(row.faults);
   faults.seed = 11;
   sim::ServeOptions serve;
   serve.delay = std::chrono::milliseconds(250);  // past the answer timeout below
