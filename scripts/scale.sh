@@ -92,6 +92,9 @@ for count in "${counts[@]}"; do
       -v b="$base_rss" -v bn="$base_count" \
     'BEGIN {
        per = n > bn ? sprintf("%.1f", (r - b) / (n - bn)) : "-"
-       printf "%8d  %10.2f  %12.1f  %14.1f  %12d  %s\n", n, e, t / e, (u + s) * 1e6 / t, r, per
+       # /usr/bin/time counts in 10 ms steps: a run shorter than that has no rate
+       rate = e > 0 ? sprintf("%.1f", t / e) : "-"
+       cpu = u + s > 0 ? sprintf("%.1f", (u + s) * 1e6 / t) : "-"
+       printf "%8d  %10.2f  %12s  %14s  %12d  %s\n", n, e, rate, cpu, r, per
      }'
 done
