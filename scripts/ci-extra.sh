@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# The robustness checks in a CI-sized form: every fuzz target for a short
+# time, the whole suite under ASan+UBSan, the gateway's end-to-end tests under
+# TSan, a short soak, a short SIGKILL cache run and a valgrind run. Each step
+# runs even when an earlier one failed; the script fails if any did.
+#   usage: scripts/ci-extra.sh
+#   env:   FUZZ_SECONDS (default 20), SOAK_CYCLES (default 300),
+#          CACHE_KILLS (default 30), BUILD_DIR (plain build, default build)
+set -uo pipefail
+cd "$(dirname "$0")/.."
+
+if [[ ${1:-} == --help || ${1:-} == -h ]]; then
+  sed -n '2,8p' "$0" | sed 's/^# \{0,1\}//'
+  exit 0
+fi
+
+passed=0
+failed=0
+step() {
+  local name=$1
+  shift
+  local start=$SECONDS
+  echo "=== $name"
+  if "$@"; then
+    passed=$((passed + 1))
+    echo "=== $name: passed in $((SECONDS - start)) s"
+  else
+    failed=$((failed + 1))
+    echo "=== $name: FAILED after $((SECONDS - start)) s"
+  fi
+}
+
+step "fuzz targets" scripts/fuzz.sh "${FUZZ_SECONDS:-20}"
+step "ASan+UBSan suite" scripts/sanitize.sh address
+step "TSan gateway end-to-end" scripts/sanitize.sh thread
+step "soak" scripts/soak.sh "${SOAK_CYCLES:-300}"
+step "cache SIGKILL" python3 scripts/cache-kill.py "${CACHE_KILLS:-30}"
+step "valgrind" scripts/valgrind.sh
+
+echo "ci-extra: $SECONDS s"
+echo "ci-extra: $passed passed, $failed failed"
+((failed == 0))
