@@ -1,5 +1,6 @@
 // Writes the seed inputs of every fuzz target under DIR/<target>/, built from
-// the answers of well-formed polling cycles. Run: fuzz_make_corpus DIR.
+// the wire examples of the tests and from well-formed polling cycles made
+// with the codec. Run: fuzz_make_corpus DIR.
 // Files are rewritten with the same content on every run; inputs added by
 // hand (regressions) are left alone.
 #include <cstdint>
@@ -7,12 +8,15 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "answer_fields.h"
 #include "cycle_input.h"
 #include "driver/snapshot_layout.h"
 #include "qmr4100/sim/scenario.h"
+#include "wire_examples.h"
 #include "ydt1363/frame.h"
 
 namespace {
@@ -87,6 +91,35 @@ class CorpusWriter {
   fs::path root_;
   int written_ = 0;
 };
+
+// The tests' cycle of three modules, frame by frame as on the line.
+constexpr const char* kWireAnswers[] = {wire::kAnswer42, wire::kAnswer43, wire::kAnswer44,
+                                        wire::kAnswer91, wire::kAnswer95, wire::kAnswer9C,
+                                        wire::kAnswer86, wire::kAnswerA2};
+constexpr std::uint8_t kWireModules = 3;
+
+void write_wire_seeds(CorpusWriter& out) {
+  std::string stream = std::string("\x11") + wire::kCommand42;
+  std::string cycle;
+  append_action(cycle, Op::Refresh);
+  std::uint8_t index = 0;
+  for (const char* frame : kWireAnswers) {
+    const ydt1363::DecodeResult answer = ydt1363::decode(frame);
+    if (answer.error != ydt1363::DecodeError::None) {
+      throw std::runtime_error(std::string("wire example does not decode: ") + frame);
+    }
+    const std::uint8_t code = qmr4100::fuzz::kCycleCodes[index];
+    const std::string info = as_text(answer.frame.info);
+    out.write("frame", hex_name("wire-answer", code), frame);
+    out.write("decoders", hex_name("wire-answer", code),
+              std::string{static_cast<char>(index++), static_cast<char>(kWireModules)} + info);
+    append_action(cycle, Op::Answer, std::string(1, '\0') + info);
+    stream += frame;
+  }
+  out.write("frame", "wire-command-42", wire::kCommand42);
+  out.write("stream", "wire-cycle-after-echo", stream);
+  out.write("cycle", "wire-cycle", cycle);
+}
 
 void write_frame_seeds(CorpusWriter& out) {
   for (const Answer& answer : cycle_answers(2)) {
@@ -176,6 +209,7 @@ int main(int argc, char** argv) {
   }
   try {
     CorpusWriter out(argv[1]);
+    write_wire_seeds(out);
     write_frame_seeds(out);
     write_stream_seeds(out);
     write_cycle_seeds(out);
@@ -184,7 +218,7 @@ int main(int argc, char** argv) {
     write_scenario_seeds(out);
     write_config_seeds(out);
     std::cout << "fuzz_make_corpus: " << out.written() << " seeds under " << argv[1] << "\n";
-  } catch (const fs::filesystem_error& error) {
+  } catch (const std::exception& error) {
     std::cerr << "fuzz_make_corpus: " << error.what() << "\n";
     return 1;
   }
