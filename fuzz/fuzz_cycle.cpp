@@ -36,7 +36,8 @@ constexpr unsigned kDataId = 1000;
 constexpr std::size_t kFixedPoints = 1144;
 
 std::size_t points_of_round(const std::vector<unsigned char>& block) {
-  const std::size_t modules = std::min<std::size_t>(block[layout::kModuleCount], layout::kMaxModules);
+  const std::size_t modules =
+      std::min<std::size_t>(block[layout::kModuleCount], layout::kMaxModules);
   return 2 * modules + kFixedPoints;
 }
 
@@ -102,7 +103,8 @@ class CycleChecker {
         return false;
       case Op::Cache: {
         const auto copy = heap_copy(action.payload);
-        const int result = device_->LoadFromCache(copy.get(), static_cast<int>(action.payload.size()));
+        const int length = static_cast<int>(action.payload.size());
+        const int result = device_->LoadFromCache(copy.get(), length);
         FUZZ_CHECK(result == (action.payload.size() == layout::kBlockSize ? 1 : 0));
         return result == 1;
       }

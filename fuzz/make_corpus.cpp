@@ -179,7 +179,8 @@ void write_cache_seeds(CorpusWriter& out) {
 }
 
 void write_scenario_seeds(CorpusWriter& out) {
-  out.write("scenario", "default", qmr4100::sim::scenario_to_json(qmr4100::sim::default_scenario()));
+  namespace sim = qmr4100::sim;
+  out.write("scenario", "default", sim::scenario_to_json(sim::default_scenario()));
   out.write("scenario", "two-modules-ramp",
             R"({"address": 2, "system_value": 535,
                 "modules": [{"value": 125, "states": [1, 2, 3], "status": 0, "skip": 1},

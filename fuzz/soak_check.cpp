@@ -200,8 +200,9 @@ int main(int argc, char** argv) {
   CLI::App app{"qmr4100-soak-check: checks a gateway record against the simulator's scenario: "
                "every published block byte for byte, every round's alarm point count"};
   std::string write_path, scenario_path, record_path;
-  auto* write = app.add_option("--write-scenario", write_path,
-                               "Write the default scenario without scripted changes to FILE and exit");
+  auto* write = app.add_option(
+      "--write-scenario", write_path,
+      "Write the default scenario without scripted changes to FILE and exit");
   app.add_option("--scenario", scenario_path, "Scenario the simulator ran (no scripted changes)")
       ->excludes(write);
   app.add_option("--record", record_path, "Gateway record (JSON lines; a FIFO works)")
@@ -209,7 +210,8 @@ int main(int argc, char** argv) {
   CLI11_PARSE(app, argc, argv);
   if (!write_path.empty()) return write_scenario(write_path);
   if (scenario_path.empty() || record_path.empty()) {
-    std::cerr << "qmr4100-soak-check: give --scenario and --record, or --write-scenario (see --help)\n";
+    std::cerr << "qmr4100-soak-check: give --scenario and --record, or --write-scenario "
+                 "(see --help)\n";
     return 2;
   }
   try {

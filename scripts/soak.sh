@@ -22,7 +22,10 @@ fi
 build_dir=${BUILD_DIR:-build}
 # Rates per answer. Delay and port-bounce each stall the line for seconds, so
 # they come rarely; the rest often enough to meet every step of the cycle.
-faults=${FAULTS:-noise:0.02,split:0.02,echo:0.02,error-code:0.005,bad-checksum:0.005,drop:0.003,delay:0.0005,count-mismatch:0.005,modules-above-64:0.005,entries-above-50:0.005,short-answer:0.005,port-bounce:0.0005}
+default_faults=noise:0.02,split:0.02,echo:0.02,error-code:0.005,bad-checksum:0.005,drop:0.003
+default_faults+=,count-mismatch:0.005,modules-above-64:0.005,entries-above-50:0.005
+default_faults+=,short-answer:0.005,delay:0.0005,port-bounce:0.0005
+faults=${FAULTS:-$default_faults}
 seed=${SEED:-1}
 timeout=${TIMEOUT:-0.2}
 # Memory may grow by this much after warm-up (allocator noise), no more.
@@ -69,7 +72,8 @@ echo "soak: $cycles cycles requested, seed $seed, answer timeout $timeout s, $se
 echo "faults: $faults"
 grep -E '^(gateway stopped|simulator:)' "$work/gateway.txt" || true
 cat "$work/check.txt"
-echo "memory (VmRSS): start $rss_start kB, after warm-up $rss_warm kB, end $rss_end kB ($samples samples)"
+echo "memory (VmRSS): start $rss_start kB, after warm-up $rss_warm kB, end $rss_end kB" \
+  "($samples samples)"
 
 failed=0
 if ((gateway_rc != 0)); then

@@ -19,8 +19,9 @@ fi
 command -v valgrind > /dev/null || { echo "valgrind.sh: valgrind is not installed" >&2; exit 2; }
 build_dir=${BUILD_DIR:-build}
 cmake -S . -B "$build_dir" > /dev/null
-cmake --build "$build_dir" -j "${BUILD_JOBS:-2}" --target qmr4100-gateway > "$build_dir/valgrind-build.log" 2>&1 ||
-  { tail -40 "$build_dir/valgrind-build.log" >&2; exit 1; }
+log="$build_dir/valgrind-build.log"
+cmake --build "$build_dir" -j "${BUILD_JOBS:-2}" --target qmr4100-gateway > "$log" 2>&1 ||
+  { tail -40 "$log" >&2; exit 1; }
 
 work="$build_dir/valgrind"
 rm -rf "$work"
@@ -34,8 +35,9 @@ for run in 1 2; do
     "$build_dir/gateway/qmr4100-gateway" --simulate --cycles "$cycles" --interval 0 --timeout 5 \
     --faults noise:0.1,split:0.1,echo:0.1 --cache-dir "$work/cache" \
     --record "$work/record-$run.jsonl" > "$work/gateway-$run.txt" 2>&1 || status=$?
-  summary=$(grep -E 'ERROR SUMMARY|in use at exit|definitely lost' "$work/memcheck-$run.txt" | sed 's/^==[0-9]*== *//')
-  echo "run $run: exit $status; $(tr '\n' ';' <<< "$summary")"
+  summary=$(grep -E 'ERROR SUMMARY|in use at exit|definitely lost' "$work/memcheck-$run.txt" |
+            sed 's/^==[0-9]*== *//' | paste -sd ';')
+  echo "run $run: exit $status; $summary"
   if ((status != 0)); then
     echo "valgrind.sh: run $run failed (see $work/memcheck-$run.txt, $work/gateway-$run.txt)" >&2
     exit 1

@@ -31,7 +31,9 @@ struct RefusedAnswer {
   int (*decode)(Block&, qmr4100::Info);
 };
 
-int decode_43(Block& block, qmr4100::Info info) { return qmr4100::decode_41_43(block, info, nullptr); }
+int decode_43(Block& block, qmr4100::Info info) {
+  return qmr4100::decode_41_43(block, info, nullptr);
+}
 int decode_44(Block& block, qmr4100::Info info) { return qmr4100::decode_41_44(block, info); }
 
 class StoredModuleCountAboveRecords : public ::testing::TestWithParam<RefusedAnswer> {};
