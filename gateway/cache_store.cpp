@@ -88,6 +88,18 @@ std::string read_block(int fd, std::string& bytes) {
 CacheStore::CacheStore(std::string directory) : m_directory(std::move(directory)) {
   std::error_code ignored;  // Save reports a directory that could not be made
   std::filesystem::create_directories(m_directory, ignored);
+  RemoveLeftovers();
+}
+
+// A gateway killed between creating a temporary file and renaming it leaves
+// the file behind; the cache file itself is intact, the leftover is not.
+void CacheStore::RemoveLeftovers() const {
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(m_directory, error)) {
+    const std::string name = entry.path().filename().string();
+    if (name.rfind("varnok_qmr4100-", 0) == 0 && name.find(".snapshot.tmp-") != std::string::npos)
+      std::filesystem::remove(entry.path(), error);
+  }
 }
 
 std::string CacheStore::PathFor(unsigned int data_id) const {

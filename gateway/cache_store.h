@@ -10,8 +10,9 @@ namespace qmr4100::gateway {
 
 class CacheStore {
  public:
-  // Creates the directory if missing; a directory that cannot be made shows
-  // up as a failing Save.
+  // Creates the directory if missing (one that cannot be made shows up as a
+  // failing Save) and removes temporary files an interrupted Save left there.
+  // One gateway per cache directory.
   explicit CacheStore(std::string directory);
 
   // DIR/varnok_qmr4100-<data id>.snapshot
@@ -30,6 +31,8 @@ class CacheStore {
   std::optional<std::string> Load(unsigned int data_id, std::string& problem) const;
 
  private:
+  void RemoveLeftovers() const;
+
   std::string m_directory;
 };
 

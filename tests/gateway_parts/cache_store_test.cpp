@@ -2,6 +2,7 @@
 
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -90,6 +91,21 @@ TEST_F(CacheStoreTest, SavedBlockLoadsBackAlone) {
   EXPECT_EQ(*loaded, as_string(second));
   EXPECT_EQ(problem, "");
   EXPECT_EQ(files(), std::vector<std::string>{"varnok_qmr4100-1000.snapshot"});
+}
+
+TEST_F(CacheStoreTest, TemporariesOfAnInterruptedSaveAreRemovedAtStart) {
+  fs::create_directories(directory);
+  const Block kept = make_block(kDataId, 0x33);
+  write_file(directory + "/varnok_qmr4100-1000.snapshot", as_string(kept));
+  write_file(directory + "/varnok_qmr4100-1000.snapshot.tmp-Ab12Cd", "torn");
+  write_file(directory + "/notes.txt", "not ours");
+
+  CacheStore store(directory);
+  std::vector<std::string> names = files();
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"notes.txt", "varnok_qmr4100-1000.snapshot"}));
+  std::string problem;
+  EXPECT_EQ(store.Load(kDataId, problem), as_string(kept));
 }
 
 TEST_F(CacheStoreTest, MissingFileIsNoProblem) {
