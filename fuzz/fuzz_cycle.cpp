@@ -23,7 +23,7 @@
 #include "cycle_input.h"
 #include "driver/VARNOK_QMR4100.h"
 #include "fuzz_check.h"
-#include "watching_controller.h"
+#include "capture_controller.h"
 #include "ydt1363/frame.h"
 
 namespace {
@@ -52,7 +52,7 @@ std::unique_ptr<unsigned char[]> heap_copy(std::string_view bytes) {
 class CycleChecker {
  public:
   CycleChecker()
-      : controller_(std::make_shared<WatchingController>()),
+      : controller_(std::make_shared<CaptureController>()),
         device_(std::make_shared<VARNOK_QMR4100>()) {
     const Json::Value config(Json::objectValue);
     device_->Init(controller_, kDataId, config);
@@ -78,7 +78,9 @@ class CycleChecker {
 
   void finish() {
     controller_->RunTasks();
-    FUZZ_CHECK(controller_->batch_sizes == round_points_);
+    std::vector<std::size_t> batch_sizes;
+    for (const auto& batch : controller_->batches) batch_sizes.push_back(batch.size());
+    FUZZ_CHECK(batch_sizes == round_points_);
   }
 
  private:
@@ -86,7 +88,7 @@ class CycleChecker {
     std::size_t sent, publications, points;
   };
   Counts counts() const {
-    return {controller_->sent.size(), controller_->publications.size(), controller_->points};
+    return {controller_->sent.size(), controller_->snapshots.size(), controller_->thresholds.size()};
   }
 
   // Returns true when the action restored the block from a cache copy.
@@ -142,14 +144,14 @@ class CycleChecker {
   }
 
   bool check_publication(const Counts& before, int step_before) {
-    const std::size_t published = controller_->publications.size() - before.publications;
-    const std::size_t points = controller_->points - before.points;
+    const std::size_t published = controller_->snapshots.size() - before.publications;
+    const std::size_t points = controller_->thresholds.size() - before.points;
     FUZZ_CHECK(published <= 1);
     if (published == 0) {
       FUZZ_CHECK(points == 0);
       return false;
     }
-    const Publication& snapshot = controller_->publications.back();
+    const Snapshot& snapshot = controller_->snapshots.back();
     FUZZ_CHECK(step_before == qmr4100::fuzz::kLastStep);
     FUZZ_CHECK(snapshot.sp == VARNOK_QMR4100::kSnapshotId && !snapshot.flag);
     FUZZ_CHECK(snapshot.bytes.size() == layout::kBlockSize);
@@ -179,7 +181,7 @@ class CycleChecker {
     FUZZ_CHECK(device_->Address() == address_);
   }
 
-  std::shared_ptr<WatchingController> controller_;
+  std::shared_ptr<CaptureController> controller_;
   std::shared_ptr<VARNOK_QMR4100> device_;
   unsigned char address_ = 0;
   std::vector<std::size_t> round_points_;
