@@ -2,6 +2,8 @@
 // interval, the answer timeout and where snapshot copies are kept.
 #pragma once
 
+#include <map>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -10,10 +12,22 @@
 
 namespace qmr4100::gateway {
 
+// An operator's name and unit for one value of the decoded view, e.g.
+// "system_value" or "values_a2[0]"; the driver publishes them unnamed.
+struct FieldLabel {
+  std::string label;
+  std::string unit;
+};
+using FieldLabels = std::map<std::string, FieldLabel>;
+
 struct DeviceConfig {
   std::string port;          // serial device path; devices sharing one form an RS-485 bus
   unsigned int address = 1;  // ADR of the power system on its line
   unsigned int data_id = 1000;
+  std::string name;                 // empty: "device <data id>"
+  unsigned int baud = 9600;         // 1200..115200
+  std::optional<double> interval;   // seconds; unset: the gateway's interval
+  FieldLabels fields;               // the gateway's labels, overridden key by key
 };
 
 struct GatewayConfig {
@@ -21,6 +35,10 @@ struct GatewayConfig {
   double interval = 5.0;  // seconds from one cycle's start to the next; 0: back to back
   double timeout = 2.0;   // seconds an answer may take
   std::string cache_dir;  // empty: no snapshot cache
+  std::string record;     // empty: no record
+  double record_max_mb = 0;  // record size that starts a new file; 0: never rotate
+  int offline_after = 3;     // cycles without a publication that make a device offline
+  FieldLabels fields;        // labels for every device
 };
 
 // Names the key, the value and what is allowed, e.g.
