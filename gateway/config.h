@@ -21,6 +21,10 @@ struct FieldLabel {
 using FieldLabels = std::map<std::string, FieldLabel>;
 
 struct DeviceConfig {
+  DeviceConfig() = default;
+  DeviceConfig(std::string port_, unsigned int address_, unsigned int data_id_)
+      : port(std::move(port_)), address(address_), data_id(data_id_) {}
+
   std::string port;          // serial device path; devices sharing one form an RS-485 bus
   unsigned int address = 1;  // ADR of the power system on its line
   unsigned int data_id = 1000;

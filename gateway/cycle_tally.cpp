@@ -1,8 +1,7 @@
 #include "cycle_tally.h"
 
 #include <algorithm>
-
-#include "block_view.h"
+#include <utility>
 
 namespace qmr4100::gateway {
 
@@ -12,18 +11,10 @@ void CycleTally::Published(const unsigned char* data, std::size_t length) {
 }
 
 void CycleTally::Evaluated(const rule_value& point) {
-  ++m_points;
-  if (point.active) m_active.push_back(point.desc);
+  ++m_points.reported;
+  if (point.active) m_points.active.push_back(point);
 }
 
-std::string CycleTally::TakeSummary() {
-  std::string text = summarize_block(m_block);
-  if (!text.empty() && text.back() != '\n') text += '\n';
-  text +=
-      "alarm points: " + std::to_string(m_points) + ", active: " + std::to_string(m_active.size());
-  for (const std::string& desc : m_active) text += "\n  active: " + desc;
-  *this = CycleTally();
-  return text;
-}
+CyclePoints CycleTally::TakePoints() { return std::exchange(m_points, CyclePoints()); }
 
 }  // namespace qmr4100::gateway

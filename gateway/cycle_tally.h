@@ -1,13 +1,11 @@
-// What one device reported during its current polling cycle, for the
-// readable per-cycle summary.
+// What one device reported during its current polling cycle: the block it
+// published and the alarm points it evaluated, handed to the state model
+// when the poller sees the cycle end.
 #pragma once
 
 #include <cstddef>
-#include <string>
-#include <vector>
 
-#include "driver/snapshot_layout.h"
-#include "host/rule_value.h"
+#include "device_state.h"
 
 namespace qmr4100::gateway {
 
@@ -16,14 +14,13 @@ class CycleTally {
   void Published(const unsigned char* data, std::size_t length);
   void Evaluated(const rule_value& point);
 
-  // The block's summary, the number of alarm points and the active ones by
-  // description; starts the next cycle's tally.
-  std::string TakeSummary();
+  const Block& LastBlock() const { return m_block; }
+  // The points of the cycle; starts the next cycle's count.
+  CyclePoints TakePoints();
 
  private:
-  qmr4100::Block m_block{};
-  std::size_t m_points = 0;
-  std::vector<std::string> m_active;
+  Block m_block{};
+  CyclePoints m_points;
 };
 
 }  // namespace qmr4100::gateway

@@ -73,9 +73,10 @@ Json::Value abandoned_event(unsigned int data_id, int step, const std::string& r
   return value;
 }
 
-Json::Value cycle_failed_event(unsigned int data_id, int step) {
+Json::Value cycle_failed_event(unsigned int data_id, int step, const std::string& reason) {
   Json::Value value = device_event("cycle_failed", data_id);
   value["step"] = step;
+  value["reason"] = reason;
   return value;
 }
 
@@ -89,6 +90,27 @@ Json::Value protocol_error_event(unsigned int data_id, int step, std::string_vie
 Json::Value log_event(const std::string& line) {
   Json::Value value = event("log");
   value["line"] = line;
+  return value;
+}
+
+Json::Value driver_output_event(const std::string& line) {
+  Json::Value value = event("driver_output");
+  value["line"] = line;
+  return value;
+}
+
+Json::Value health_event(unsigned int data_id, const HealthChange& change) {
+  Json::Value value = device_event("health", data_id);
+  value["health"] = health_name(change.to);
+  value["previous"] = health_name(change.from);
+  value["reason"] = change.reason;
+  return value;
+}
+
+Json::Value port_unopened_event(const std::string& port, const std::string& error) {
+  Json::Value value = event("port_cannot_open");
+  value["port"] = port;
+  value["error"] = error;
   return value;
 }
 

@@ -7,6 +7,7 @@
 
 #include <json/value.h>
 
+#include "device_state.h"
 #include "host/AlarmEngine.h"
 #include "host/rule_value.h"
 
@@ -22,12 +23,16 @@ Json::Value alarm_event(unsigned int data_id, const AlarmEngine::Transition& tra
 
 // A cycle given up by the gateway: an answer did not come in time, or the port failed.
 Json::Value abandoned_event(unsigned int data_id, int step, const std::string& reason);
-// A cycle the driver ended itself (its step went back to 0).
-Json::Value cycle_failed_event(unsigned int data_id, int step);
+// A cycle the driver ended itself (its step went back to 0), or an error reply ended.
+Json::Value cycle_failed_event(unsigned int data_id, int step, const std::string& reason);
 // A frame the protocol layer could not use, or an answer carrying an error code.
 Json::Value protocol_error_event(unsigned int data_id, int step, std::string_view problem);
 Json::Value log_event(const std::string& line);
+// A line the driver wrote to standard output, as it wrote it.
+Json::Value driver_output_event(const std::string& line);
+Json::Value health_event(unsigned int data_id, const HealthChange& change);
 
+Json::Value port_unopened_event(const std::string& port, const std::string& error);
 Json::Value port_lost_event(const std::string& port, const std::string& error);
 Json::Value port_restored_event(const std::string& port);
 

@@ -6,7 +6,6 @@
 #include <boost/asio/post.hpp>
 #include <fmt/format.h>
 
-#include "console.h"
 #include "events.h"
 #include "host/SMDSPDevice.h"
 
@@ -20,16 +19,31 @@ std::chrono::milliseconds milliseconds(double seconds) {
   return std::chrono::milliseconds(static_cast<long long>(seconds * 1000));
 }
 
+RecordOptions record_options(const GatewayOptions& options) {
+  constexpr double kBytesPerMegabyte = 1024.0 * 1024.0;
+  return {options.config.record,
+          static_cast<std::uint64_t>(options.config.record_max_mb * kBytesPerMegabyte),
+          options.record_kept};
+}
+
 }  // namespace
 
 Gateway::Gateway(GatewayOptions options)
     : m_options(std::move(options)),
-      m_record(m_options.record_path.empty() ? Record() : Record(m_options.record_path)),
+      m_console(m_options.console_fd),
+      m_record(record_options(m_options)),
+      m_model(m_options.config),
+      m_consoleView(m_console, m_options.summary),
+      m_recordView(m_record),
       m_plugin(Plugin::Load(m_options.plugin_path.empty() ? default_plugin_path()
                                                           : m_options.plugin_path)),
-      m_controller(std::make_shared<GatewayController>(m_record, m_options.config.cache_dir)),
+      m_controller(std::make_shared<GatewayController>(m_record, m_console, m_model,
+                                                       m_options.config.cache_dir)),
       m_deadline(m_io),
       m_signals(m_io) {
+  m_model.AddListener(m_consoleView);
+  if (m_record.Enabled()) m_model.AddListener(m_recordView);
+  m_controller->ShowLogLines(m_options.verbose);
   CreateDevices();
 }
 
@@ -53,6 +67,7 @@ void Gateway::CreateDevices() {
     poller->AddDevice(device);
     m_controller->Attach(*device, *poller);
     m_controller->RestoreFromCache(*device);
+    m_portDevices[entry.port].push_back(entry.data_id);
     m_published[entry.data_id] = 0;
     m_devices.push_back(std::move(device));
   }
@@ -61,9 +76,10 @@ void Gateway::CreateDevices() {
 int Gateway::Run() {
   m_finished = false;
   m_work.emplace(m_io.get_executor());
-  // Alarm lines from the worker join the console between the driver's lines.
-  m_controller->SetWorkerConsole(
-      [this](std::string line) { asio::post(m_io, [line] { console_line(line); }); });
+  // Alarm changes found on the worker reach the state model on the io thread;
+  // console lines go out together once the loop has done what was ready.
+  m_controller->SetHandOff([this](std::function<void()> work) { asio::post(m_io, std::move(work)); });
+  m_console.SetScheduler([this](std::function<void()> flush) { asio::post(m_io, std::move(flush)); });
   if (m_options.deadline > 0) {
     m_deadline.expires_after(milliseconds(m_options.deadline));
     m_deadline.async_wait([this](const boost::system::error_code& error) {
@@ -80,7 +96,8 @@ int Gateway::Run() {
   for (auto& [port, poller] : m_pollers) poller->Start();
   m_io.run();
   m_io.restart();
-  m_controller->SetWorkerConsole(console_line);
+  m_controller->SetHandOff([](std::function<void()> work) { work(); });
+  m_console.SetScheduler(nullptr);
   return m_options.cycles > 0 && !CyclesReached() ? 1 : 0;
 }
 
@@ -98,7 +115,7 @@ void Gateway::Finish(const std::string& reason) {
   std::string counts;
   for (const auto& [data_id, published] : m_published)
     counts += fmt::format(" device {}: {} published;", data_id, published);
-  console_line("gateway stopped: " + reason + "." + counts);
+  m_console.TimedLine("gateway stopped: " + reason + "." + counts);
   // The run ends once the lines the worker left for the console are out.
   m_work.reset();
 }
@@ -114,40 +131,40 @@ int Gateway::PublishedCycles(unsigned int data_id) const {
   return found == m_published.end() ? 0 : found->second;
 }
 
+void Gateway::DriverOutput(const std::string& line) {
+  if (m_options.verbose) m_console.Line(line);
+  m_record.Write(driver_output_event(line));
+}
+
 void Gateway::CyclePublished(SMDSPDevice& device) {
   const int count = ++m_published[device.DataId()];
-  console_line(fmt::format("device {}: cycle {} published\n{}", device.DataId(), count,
-                           m_controller->TakeCycleSummary(device)));
-  if (m_options.cycles > 0 && CyclesReached())
+  m_model.Published(device.DataId(), m_controller->LastBlock(device),
+                    m_controller->TakePoints(device), WallClock::now());
+  if (m_options.cycles > 0 && count >= m_options.cycles && CyclesReached())
     Finish(fmt::format("every device published the {} cycles asked for", m_options.cycles));
 }
 
-void Gateway::CycleFailed(SMDSPDevice& device, int step) {
-  console_line(
-      fmt::format("device {}: cycle ended by the driver at step {}", device.DataId(), step));
-  m_record.Write(cycle_failed_event(device.DataId(), step));
+void Gateway::CycleFailed(SMDSPDevice& device, int step, const std::string& reason,
+                          std::optional<std::uint8_t> return_code) {
+  if (return_code) m_model.ErrorReply(device.DataId(), *return_code);
+  m_model.Missed(device.DataId(), CycleResult::Failed, step, reason);
 }
 
 void Gateway::CycleAbandoned(SMDSPDevice& device, int step, const std::string& reason) {
-  console_line(
-      fmt::format("device {}: cycle abandoned at step {}: {}", device.DataId(), step, reason));
-  m_record.Write(abandoned_event(device.DataId(), step, reason));
+  m_model.Missed(device.DataId(), CycleResult::Abandoned, step, reason);
 }
 
 void Gateway::FrameRefused(SMDSPDevice& device, int step, const std::string& problem) {
-  console_line(
+  m_console.TimedLine(
       fmt::format("device {}: frame refused at step {}: {}", device.DataId(), step, problem));
   m_record.Write(protocol_error_event(device.DataId(), step, problem));
 }
 
-void Gateway::PortLost(const std::string& port, const std::string& error) {
-  console_line(fmt::format("port {} lost: {}; reopening", port, error));
-  m_record.Write(port_lost_event(port, error));
+void Gateway::PortLost(const std::string& port, const std::string& error, bool was_open) {
+  m_model.PortDown(port, was_open ? PortEvent::Lost : PortEvent::CannotOpen, error,
+                   m_portDevices[port]);
 }
 
-void Gateway::PortRestored(const std::string& port) {
-  console_line(fmt::format("port {} is back; polling resumes", port));
-  m_record.Write(port_restored_event(port));
-}
+void Gateway::PortRestored(const std::string& port) { m_model.PortUp(port); }
 
 }  // namespace qmr4100::gateway

@@ -16,20 +16,27 @@
 #include <boost/asio/steady_timer.hpp>
 
 #include "config.h"
+#include "console.h"
+#include "console_view.h"
 #include "gateway_controller.h"
 #include "plugin_loader.h"
 #include "poller.h"
 #include "record.h"
+#include "record_view.h"
+#include "state_model.h"
 
 namespace qmr4100::gateway {
 
 struct GatewayOptions {
   std::string plugin_path;  // empty: default_plugin_path()
-  GatewayConfig config;
-  std::string record_path;      // empty: no record
+  GatewayConfig config;     // the record's file and size limit too
+  int record_kept = 5;      // older record files kept when it rotates
   int cycles = 0;               // publications per device to stop after; 0: until stopped
   double deadline = 0;          // seconds until the run gives up; 0: none
   bool handle_signals = false;  // SIGINT and SIGTERM stop the run
+  int console_fd = STDOUT_FILENO;  // where the operator reads the gateway's lines
+  SummaryStyle summary = SummaryStyle::Line;
+  bool verbose = false;  // the driver's own lines and log lines on the console too
 };
 
 class Gateway : private PollObserver {
@@ -49,6 +56,13 @@ class Gateway : private PollObserver {
   const std::vector<std::shared_ptr<SMDSPDevice>>& Devices() const { return m_devices; }
   int PublishedCycles(unsigned int data_id) const;
   GatewayController& Controller() { return *m_controller; }
+  const StateModel& Model() const { return m_model; }
+  // Listeners added before Run see every change of the run.
+  void AddListener(StateListener& listener) { m_model.AddListener(listener); }
+  boost::asio::io_context& Io() { return m_io; }
+
+  // A line the driver wrote to standard output; any thread.
+  void DriverOutput(const std::string& line);
 
  private:
   void CreateDevices();
@@ -56,19 +70,25 @@ class Gateway : private PollObserver {
   bool CyclesReached() const;
 
   void CyclePublished(SMDSPDevice& device) override;
-  void CycleFailed(SMDSPDevice& device, int step) override;
+  void CycleFailed(SMDSPDevice& device, int step, const std::string& reason,
+                   std::optional<std::uint8_t> return_code) override;
   void CycleAbandoned(SMDSPDevice& device, int step, const std::string& reason) override;
   void FrameRefused(SMDSPDevice& device, int step, const std::string& problem) override;
-  void PortLost(const std::string& port, const std::string& error) override;
+  void PortLost(const std::string& port, const std::string& error, bool was_open) override;
   void PortRestored(const std::string& port) override;
 
   // Declared in the order that lets each member outlive what uses it.
   GatewayOptions m_options;
+  Console m_console;
   Record m_record;
+  StateModel m_model;
+  ConsoleView m_consoleView;
+  RecordView m_recordView;
   std::shared_ptr<Plugin> m_plugin;
   boost::asio::io_context m_io;
   std::shared_ptr<GatewayController> m_controller;
   std::map<std::string, std::unique_ptr<Poller>> m_pollers;
+  std::map<std::string, std::vector<unsigned int>> m_portDevices;
   std::vector<std::shared_ptr<SMDSPDevice>> m_devices;
   std::map<unsigned int, int> m_published;
   boost::asio::steady_timer m_deadline;

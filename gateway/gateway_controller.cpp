@@ -4,16 +4,18 @@
 
 #include <fmt/format.h>
 
-#include "console.h"
 #include "events.h"
 #include "host/SMDSPDevice.h"
 
 namespace qmr4100::gateway {
 
-GatewayController::GatewayController(Record& record, const std::string& cache_dir)
+GatewayController::GatewayController(Record& record, Console& console, StateModel& model,
+                                     const std::string& cache_dir)
     : m_record(record),
+      m_console(console),
+      m_model(model),
       m_cache(cache_dir.empty() ? nullptr : std::make_unique<CacheStore>(cache_dir)),
-      m_workerConsole(console_line) {}
+      m_handOff([](std::function<void()> work) { work(); }) {}
 
 void GatewayController::Attach(const SMDVDevice& device, DeviceLink& link) {
   m_devices.insert_or_assign(&device, Attached{&link, {}, std::make_unique<AlarmEngine>()});
@@ -29,29 +31,35 @@ const GatewayController::Attached& GatewayController::Find(const SMDVDevice& dev
   return const_cast<GatewayController*>(this)->Find(device);
 }
 
+void GatewayController::CacheProblem(const SMDVDevice& device, const std::string& what,
+                                     const std::string& problem) {
+  m_console.TimedLine(fmt::format("device {}: {}: {}", device.DataId(), what, problem));
+  m_record.Write(cache_problem_event(device.DataId(), problem));
+}
+
 void GatewayController::RestoreFromCache(SMDVDevice& device) {
   if (!m_cache) return;
   std::string problem;
   const std::optional<std::string> cached = m_cache->Load(device.DataId(), problem);
   if (!cached) {
-    if (problem.empty()) return;  // nothing cached yet
-    console_line(fmt::format("device {}: cached snapshot ignored: {}", device.DataId(), problem));
-    m_record.Write(cache_problem_event(device.DataId(), problem));
-    return;
-  }
-  if (device.LoadFromCache(*cached) != 1) {
-    problem = m_cache->PathFor(device.DataId()) + ": refused by the driver";
-    console_line(fmt::format("device {}: cached snapshot ignored: {}", device.DataId(), problem));
-    m_record.Write(cache_problem_event(device.DataId(), problem));
+    if (!problem.empty()) CacheProblem(device, "cached snapshot ignored", problem);
     return;
   }
   const std::string path = m_cache->PathFor(device.DataId());
-  console_line(fmt::format("device {}: snapshot restored from {}", device.DataId(), path));
+  if (device.LoadFromCache(*cached) != 1) {
+    CacheProblem(device, "cached snapshot ignored", path + ": refused by the driver");
+    return;
+  }
+  m_console.TimedLine(fmt::format("device {}: snapshot restored from {}", device.DataId(), path));
   m_record.Write(cache_restored_event(device.DataId(), path));
 }
 
-std::string GatewayController::TakeCycleSummary(const SMDVDevice& device) {
-  return Find(device).tally.TakeSummary();
+const Block& GatewayController::LastBlock(const SMDVDevice& device) const {
+  return Find(device).tally.LastBlock();
+}
+
+CyclePoints GatewayController::TakePoints(const SMDVDevice& device) {
+  return Find(device).tally.TakePoints();
 }
 
 std::vector<rule_value> GatewayController::ActiveAlarms(const SMDVDevice& device) const {
@@ -76,9 +84,8 @@ void GatewayController::SaveToCache(const SMDVDevice& device, const unsigned cha
                                     unsigned int length) {
   if (!m_cache) return;
   std::string error;
-  if (m_cache->Save(device.DataId(), data, length, error)) return;
-  console_line(fmt::format("device {}: snapshot not cached: {}", device.DataId(), error));
-  m_record.Write(cache_problem_event(device.DataId(), error));
+  if (!m_cache->Save(device.DataId(), data, length, error))
+    CacheProblem(device, "snapshot not cached", error);
 }
 
 void GatewayController::OnThreshold(SMDVDevice& device, const rule_value& value) {
@@ -91,17 +98,18 @@ void GatewayController::OnThreshold(SMDVDevice& device, const rule_value& value)
 bool GatewayController::OnBatch(SMDVDevice& device, const std::vector<rule_value>& values) {
   const unsigned int data_id = device.DataId();
   m_record.Write(batch_event(data_id, values.size()));
-  for (const AlarmEngine::Transition& change : Find(device).alarms->Apply(values)) {
+  std::vector<AlarmEngine::Transition> changes = Find(device).alarms->Apply(values);
+  if (changes.empty()) return true;
+  for (const AlarmEngine::Transition& change : changes)
     m_record.Write(alarm_event(data_id, change));
-    m_workerConsole(fmt::format("device {}: alarm {}: {} (code {}, #{})", data_id,
-                                change.raised ? "raised" : "cleared", change.point.desc.str(),
-                                change.point.code.str(), change.point.seq));
-  }
+  m_handOff([this, data_id, changes = std::move(changes), time = WallClock::now()] {
+    m_model.AlarmsChanged(data_id, changes, time);
+  });
   return true;
 }
 
 void GatewayController::InfoLog(const std::string& line) {
-  console_line(line);
+  if (m_showLogLines) m_console.Line(line);
   m_record.Write(log_event(line));
 }
 

@@ -1,6 +1,6 @@
 // The gateway's host controller: routes what a device sends to its line, and
-// turns what devices publish and evaluate into the record, the console, the
-// snapshot cache and the alarm engine.
+// turns what devices publish and evaluate into the record, the snapshot
+// cache, the alarm engine and the state model.
 #pragma once
 
 #include <functional>
@@ -10,7 +10,9 @@
 #include <vector>
 
 #include "cache_store.h"
+#include "console.h"
 #include "cycle_tally.h"
+#include "state_model.h"
 #include "host/AlarmEngine.h"
 #include "host/SMDController.h"
 #include "record.h"
@@ -27,20 +29,26 @@ class DeviceLink {
 
 class GatewayController : public SMDController {
  public:
-  // Prints a console line from the worker thread; by default straight away.
-  using ConsoleSink = std::function<void(std::string)>;
+  // Runs work of the worker thread where the state model is changed (the io
+  // thread); by default straight away.
+  using HandOff = std::function<void(std::function<void()>)>;
 
   // An empty `cache_dir` keeps no snapshot cache.
-  GatewayController(Record& record, const std::string& cache_dir);
+  GatewayController(Record& record, Console& console, StateModel& model,
+                    const std::string& cache_dir);
 
   // Every device is attached before it is first called; the table is fixed after.
   void Attach(const SMDVDevice& device, DeviceLink& link);
-  void SetWorkerConsole(ConsoleSink sink) { m_workerConsole = std::move(sink); }
+  void SetHandOff(HandOff hand_off) { m_handOff = std::move(hand_off); }
+  // The host's log lines reach the console too, not only the record.
+  void ShowLogLines(bool show) { m_showLogLines = show; }
 
   // Hands the device its cached block, if there is a usable one.
   void RestoreFromCache(SMDVDevice& device);
-  // The readable summary of the device's last published cycle.
-  std::string TakeCycleSummary(const SMDVDevice& device);
+  // The block the device published last and the alarm points of its cycle,
+  // which starts the count of the next cycle.
+  const Block& LastBlock(const SMDVDevice& device) const;
+  CyclePoints TakePoints(const SMDVDevice& device);
   // Points the device's last batch left active.
   std::vector<rule_value> ActiveAlarms(const SMDVDevice& device) const;
 
@@ -62,11 +70,15 @@ class GatewayController : public SMDController {
   Attached& Find(const SMDVDevice& device);
   const Attached& Find(const SMDVDevice& device) const;
   void SaveToCache(const SMDVDevice& device, const unsigned char* data, unsigned int length);
+  void CacheProblem(const SMDVDevice& device, const std::string& what, const std::string& problem);
 
   Record& m_record;
+  Console& m_console;
+  StateModel& m_model;
   std::unique_ptr<CacheStore> m_cache;
   std::map<const SMDVDevice*, Attached> m_devices;
-  ConsoleSink m_workerConsole;
+  HandOff m_handOff;
+  bool m_showLogLines = false;
 };
 
 }  // namespace qmr4100::gateway

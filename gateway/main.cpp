@@ -1,6 +1,7 @@
 // qmr4100-gateway: runs the varnok_qmr4100 driver plug-in against power
 // systems on serial lines (or the built-in simulator) and shows and records
 // what it publishes.
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -11,11 +12,13 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <fmt/format.h>
 
 #include "block_view.h"
 #include "config.h"
 #include "gateway.h"
 #include "qmr4100/sim/pty_server.h"
+#include "stdout_capture.h"
 
 namespace gw = qmr4100::gateway;
 namespace sim = qmr4100::sim;
@@ -46,6 +49,11 @@ struct Flags {
   std::string faults;
   std::uint64_t seed = 1;
   std::string show_cache;
+  std::optional<double> record_max_mb;
+  int record_kept = 5;
+  std::optional<int> offline_after;
+  bool verbose = false;
+  std::string summary = "line";
 };
 
 void add_options(CLI::App& app, Flags& flags) {
@@ -67,7 +75,24 @@ void add_options(CLI::App& app, Flags& flags) {
       ->check(CLI::Range(0.001, 600.0));
   app.add_option("--cache-dir", flags.cache_dir,
                  "Directory of the snapshot cache (one file per device)");
-  app.add_option("--record", flags.record, "Write every event as one JSON object per line to FILE");
+  app.add_option("--record", flags.record,
+                 "Append every event as one JSON object per line to FILE");
+  app.add_option("--record-max-mb", flags.record_max_mb,
+                 "Start a new record file when it reaches this size; older ones become "
+                 "FILE.1, FILE.2, ...")
+      ->check(CLI::Range(0.001, 1e6));
+  app.add_option("--record-keep", flags.record_kept,
+                 "Older record files kept when it rotates (default 5)")
+      ->check(CLI::Range(0, 100));
+  app.add_option("--offline-after", flags.offline_after,
+                 "Cycles without a publication after which a device is offline (default 3)")
+      ->check(CLI::Range(1, 1000));
+  app.add_flag("-v,--verbose", flags.verbose,
+               "Show the driver's own output lines on the console too (they are always "
+               "recorded)");
+  app.add_option("--summary", flags.summary,
+                 "Console view of a published cycle: line (one line) or full (every module)")
+      ->check(CLI::IsMember({"line", "full"}));
   app.add_option(
          "--cycles", flags.cycles,
          "Stop after N publications per device (default: run until stopped; 6 with --simulate)")
@@ -109,7 +134,8 @@ int show_cache(const std::string& path) {
 }
 
 // The simulator's port is a symlink that follows the pseudo-terminal when it bounces.
-std::unique_ptr<sim::PtyServer> start_simulator(const Flags& flags, unsigned int& address) {
+std::unique_ptr<sim::PtyServer> start_simulator(const Flags& flags, unsigned int& address,
+                                                gw::Console& console) {
   sim::Scenario scenario =
       flags.scenario.empty() ? sim::default_scenario() : sim::load_scenario(flags.scenario);
   address = scenario.address;
@@ -120,12 +146,12 @@ std::unique_ptr<sim::PtyServer> start_simulator(const Flags& flags, unsigned int
       (std::filesystem::temp_directory_path() / ("qmr4100-gateway-sim-" + std::to_string(getpid())))
           .string();
   auto server = std::make_unique<sim::PtyServer>(std::move(scenario), std::move(faults), options);
-  std::cout << "simulator serving on " << server->path() << std::endl;
+  console.Line("simulator serving on " + server->path());
   return server;
 }
 
 gw::GatewayOptions gateway_options(const Flags& flags, const std::string& simulated_port,
-                                   unsigned int simulated_address) {
+                                   unsigned int simulated_address, int console_fd) {
   gw::GatewayOptions options;
   options.plugin_path = flags.plugin;
   if (!flags.config.empty()) {
@@ -139,7 +165,13 @@ gw::GatewayOptions gateway_options(const Flags& flags, const std::string& simula
   if (flags.interval) options.config.interval = *flags.interval;
   if (flags.timeout) options.config.timeout = *flags.timeout;
   if (!flags.cache_dir.empty()) options.config.cache_dir = flags.cache_dir;
-  options.record_path = flags.record;
+  if (!flags.record.empty()) options.config.record = flags.record;
+  if (flags.record_max_mb) options.config.record_max_mb = *flags.record_max_mb;
+  if (flags.offline_after) options.config.offline_after = *flags.offline_after;
+  options.record_kept = flags.record_kept;
+  options.console_fd = console_fd;
+  options.verbose = flags.verbose;
+  options.summary = flags.summary == "full" ? gw::SummaryStyle::Full : gw::SummaryStyle::Line;
   options.cycles = flags.cycles.value_or(flags.simulate ? kSimulatedCycles : 0);
   options.deadline = flags.deadline;
   options.handle_signals = true;
@@ -148,14 +180,28 @@ gw::GatewayOptions gateway_options(const Flags& flags, const std::string& simula
 
 int run(const Flags& flags) {
   std::unique_ptr<sim::PtyServer> simulator;
+  // Declared before the capture, which hands it lines until the capture ends.
+  std::optional<gw::Gateway> gateway;
+  std::atomic<gw::Gateway*> recipient{nullptr};
+  gw::StdoutCapture capture;
+  gw::Console console(capture.ConsoleFd());
+  capture.Start([&recipient, &console, &flags](const std::string& line) {
+    if (gw::Gateway* target = recipient.load()) {
+      target->DriverOutput(line);
+    } else if (flags.verbose) {
+      console.Line(line);
+    }
+  });
+
   unsigned int simulated_address = 0;
-  if (flags.simulate) simulator = start_simulator(flags, simulated_address);
+  if (flags.simulate) simulator = start_simulator(flags, simulated_address, console);
   const std::string simulated_port = simulator ? simulator->path() : "";
-  gw::Gateway gateway(gateway_options(flags, simulated_port, simulated_address));
-  const int result = gateway.Run();
+  gateway.emplace(gateway_options(flags, simulated_port, simulated_address, capture.ConsoleFd()));
+  recipient = &*gateway;
+  const int result = gateway->Run();
   if (simulator) {
-    std::cout << "simulator: " << simulator->answers() << " answers; faults injected: "
-              << sim::format_fault_counts(simulator->fault_counts()) << std::endl;
+    console.Line(fmt::format("simulator: {} answers; faults injected: {}", simulator->answers(),
+                             sim::format_fault_counts(simulator->fault_counts())));
   }
   return result;
 }

@@ -21,7 +21,8 @@ Poller::Poller(asio::io_context& io, const std::string& port, unsigned int baud,
       m_line(io, port, baud,
              {[this](std::size_t count) { OnBytes(count); },
               [this](std::string_view frame) { OnFrame(frame); },
-              [this](const std::string& error) { OnLost(error); }, [this] { OnRestored(); }}),
+              [this](const std::string& error, bool was_open) { OnLost(error, was_open); },
+              [this] { OnRestored(); }}),
       m_answerTimer(io),
       m_intervalTimer(io) {}
 
@@ -160,15 +161,22 @@ void Poller::OnFrame(std::string_view frame) {
     m_observer.CyclePublished(*device);
   } else if (device->Step() == 0) {
     EndDisturbedCycle();
-    m_observer.CycleFailed(*device, step);
+    m_observer.CycleFailed(*device, step, "ended by the driver", std::nullopt);
   } else if (!m_sentNow && frame != m_lastCommand) {
-    if (auto problem = frame_problem(frame, device->Address()))
-      m_observer.FrameRefused(*device, step, *problem);
+    std::optional<FrameProblem> problem = frame_problem(frame, device->Address());
+    if (!problem) return;
+    if (!problem->return_code) {
+      m_observer.FrameRefused(*device, step, problem->text);
+      return;
+    }
+    // A refused command is not answered later: the cycle ends here, not at the timeout.
+    EndDisturbedCycle();
+    m_observer.CycleFailed(*device, step, problem->text, problem->return_code);
   }
 }
 
-void Poller::OnLost(const std::string& error) {
-  m_observer.PortLost(m_line.Path(), error);
+void Poller::OnLost(const std::string& error, bool was_open) {
+  m_observer.PortLost(m_line.Path(), error, was_open);
   if (!m_current) return;
   const std::shared_ptr<SMDSPDevice> device = m_slots[*m_current].device;
   EndCycle();

@@ -35,12 +35,15 @@ class PollObserver {
  public:
   virtual ~PollObserver() = default;
   virtual void CyclePublished(SMDSPDevice& device) = 0;
-  // The driver ended the cycle itself at `step`.
-  virtual void CycleFailed(SMDSPDevice& device, int step) = 0;
+  // The driver ended the cycle itself at `step`, or the device refused a
+  // command with an error reply; `reason` says which.
+  virtual void CycleFailed(SMDSPDevice& device, int step, const std::string& reason,
+                           std::optional<std::uint8_t> return_code) = 0;
   virtual void CycleAbandoned(SMDSPDevice& device, int step, const std::string& reason) = 0;
   // A frame that changed nothing in the device, and why.
   virtual void FrameRefused(SMDSPDevice& device, int step, const std::string& problem) = 0;
-  virtual void PortLost(const std::string& port, const std::string& error) = 0;
+  // `was_open` is false for a port that has not opened since the start.
+  virtual void PortLost(const std::string& port, const std::string& error, bool was_open) = 0;
   virtual void PortRestored(const std::string& port) = 0;
 };
 
@@ -78,7 +81,7 @@ class Poller : public DeviceLink {
   void OnAnswerTimeout(std::uint64_t generation);
   void OnBytes(std::size_t count);
   void OnFrame(std::string_view frame);
-  void OnLost(const std::string& error);
+  void OnLost(const std::string& error, bool was_open);
   void OnRestored();
 
   boost::asio::io_context& m_io;

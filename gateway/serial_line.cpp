@@ -46,7 +46,10 @@ bool SerialLine::TryOpen(std::string& error) {
   if (!ec) m_port.set_option(serial_port_base::stop_bits(serial_port_base::stop_bits::one), ec);
   if (!ec)
     m_port.set_option(serial_port_base::flow_control(serial_port_base::flow_control::none), ec);
-  if (!ec) return true;
+  if (!ec) {
+    m_everOpen = true;
+    return true;
+  }
   error = m_path + ": " + ec.message();
   boost::system::error_code ignored;
   m_port.close(ignored);
@@ -98,7 +101,7 @@ void SerialLine::Fail(const std::string& error) {
   if (!m_lost) {
     m_lost = true;
     m_backoff = kFirstRetry;
-    m_handlers.lost(error);
+    m_handlers.lost(error, m_everOpen);
   }
   ScheduleReopen();
 }

@@ -25,7 +25,8 @@ class SerialLine {
   struct Handlers {
     std::function<void(std::size_t count)> bytes;  // bytes received, before framing
     std::function<void(std::string_view frame)> frame;
-    std::function<void(const std::string& error)> lost;  // once per loss
+    // Once per loss; `was_open` is false when the port has never opened.
+    std::function<void(const std::string& error, bool was_open)> lost;
     std::function<void()> restored;                      // the port is open again after a loss
   };
 
@@ -64,6 +65,7 @@ class SerialLine {
   std::deque<std::string> m_outbox;
   std::chrono::milliseconds m_backoff = kFirstRetry;
   bool m_lost = false;
+  bool m_everOpen = false;
   bool m_closed = false;
 };
 

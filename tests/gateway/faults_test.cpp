@@ -27,7 +27,7 @@ void PrintTo(const FaultCase& row, std::ostream* out) { *out << row.faults; }
 const FaultCase kFaults[] = {
     {"noise:0.3", sim::Fault::Noise, "", true},
     {"split:0.5", sim::Fault::Split, "", true},
-    {"error-code:0.05", sim::Fault::ErrorCode, "abandoned", true},
+    {"error-code:0.05", sim::Fault::ErrorCode, "cycle_failed", true},
     {"bad-checksum:0.05", sim::Fault::BadChecksum, "protocol_error", true},
     {"drop:0.05", sim::Fault::Drop, "abandoned", true},
     {"delay:0.05", sim::Fault::Delay, "abandoned", true},

@@ -123,10 +123,15 @@ TEST(GatewayRun, PortThatIsNotThereIsReportedOnceAndRetried) {
   gw::Gateway gateway(options);
   EXPECT_NE(gateway.Run(), 0);  // the cycle asked for never came
   const auto record = gwtest::read_record(dir.File("r.jsonl"));
-  const auto lost = gwtest::events_named(record, "port_lost");
-  ASSERT_EQ(lost.size(), 1u);
-  EXPECT_NE(lost[0]["error"].asString().find("no-such-tty"), std::string::npos);
+  const auto unopened = gwtest::events_named(record, "port_cannot_open");
+  ASSERT_EQ(unopened.size(), 1u);
+  EXPECT_NE(unopened[0]["error"].asString().find("no-such-tty"), std::string::npos);
+  EXPECT_TRUE(gwtest::events_named(record, "port_lost").empty());
   EXPECT_TRUE(gwtest::events_named(record, "port_restored").empty());
+  const auto health = gwtest::events_named(record, "health");
+  ASSERT_EQ(health.size(), 1u);
+  EXPECT_EQ(health[0]["health"], "offline");
+  EXPECT_NE(health[0]["reason"].asString().find("port cannot open"), std::string::npos);
 }
 
 TEST(GatewayRun, BouncingPortIsReopenedAndPollingResumes) {

@@ -63,7 +63,7 @@ qmr4100::gateway::GatewayOptions quick_options(const std::string& port,
   options.config.devices = {{port, 1, 1000}};
   options.config.interval = 0;
   options.config.timeout = 0.2;
-  options.record_path = record_path;
+  options.config.record = record_path;
   options.cycles = cycles;
   options.deadline = 30;
   return options;

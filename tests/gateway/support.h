@@ -7,6 +7,7 @@
 #include <vector>
 
 #include <json/value.h>
+#include <json/writer.h>  // prints a Json::Value in failure messages
 
 #include "driver/snapshot_layout.h"
 #include "gateway.h"

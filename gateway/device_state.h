@@ -1,0 +1,106 @@
+// What the gateway knows of one power system: its health, its last published
+// block, its active alarm points since when, its counters and the history of
+// its values. Plain data with the rules that change it; the state model keeps
+// one per device and tells the outputs what changed.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "config.h"
+#include "driver/snapshot_layout.h"
+#include "history.h"
+#include "host/AlarmEngine.h"
+#include "time_text.h"
+
+namespace qmr4100::gateway {
+
+enum class Health { Unknown, Online, Offline };
+// "unknown", "online", "offline"
+const char* health_name(Health health);
+
+struct HealthChange {
+  Health from;
+  Health to;
+  std::string reason;
+  WallClock::time_point time;
+};
+
+struct ActiveAlarm {
+  rule_value point;
+  WallClock::time_point since;
+};
+
+struct AlarmChange {
+  rule_value point;
+  bool raised;
+  WallClock::time_point time;
+};
+
+enum class CycleResult { Published, Abandoned, Failed };
+
+// The alarm points one published cycle reported, and which of them were active.
+struct CyclePoints {
+  std::size_t reported = 0;
+  std::vector<rule_value> active;
+};
+
+struct Counters {
+  std::uint64_t published = 0;
+  std::uint64_t abandoned = 0;  // given up by the gateway: no answer, port lost
+  std::uint64_t failed = 0;     // ended by the driver or by an error reply
+  std::map<std::string, std::uint64_t> error_replies;  // by return code, "02"
+};
+
+class DeviceState {
+ public:
+  DeviceState(const DeviceConfig& config, const FieldLabels& labels, int offline_after);
+
+  std::optional<HealthChange> Published(const Block& block, CyclePoints points,
+                                        WallClock::time_point received);
+  // A cycle that did not publish; `reason` says why, for the health change.
+  std::optional<HealthChange> Missed(CycleResult result, const std::string& reason,
+                                     WallClock::time_point time);
+  void ErrorReply(std::uint8_t code);
+  std::optional<HealthChange> PortDown(const std::string& reason, WallClock::time_point time);
+  AlarmChange Apply(const AlarmEngine::Transition& transition, WallClock::time_point time);
+
+  unsigned int DataId() const { return m_dataId; }
+  const std::string& Name() const { return m_name; }
+  const std::string& Port() const { return m_port; }
+  const FieldLabels& Labels() const { return m_labels; }
+  Health CurrentHealth() const { return m_health; }
+  // Why the device has its health, e.g. "no answer within 2000 ms".
+  const std::string& HealthReason() const { return m_healthReason; }
+  // The last published block; nullopt until the first publication.
+  const std::optional<Block>& LastBlock() const { return m_block; }
+  WallClock::time_point Received() const { return m_received; }
+  const CyclePoints& LastPoints() const { return m_points; }
+  const Counters& Count() const { return m_counters; }
+  const std::vector<ActiveAlarm>& Alarms() const { return m_alarms; }
+  const History& Values() const { return m_history; }
+
+ private:
+  std::optional<HealthChange> Become(Health health, const std::string& reason,
+                                     WallClock::time_point time);
+
+  unsigned int m_dataId;
+  std::string m_name;
+  std::string m_port;
+  FieldLabels m_labels;
+  int m_offlineAfter;
+  Health m_health = Health::Unknown;
+  std::string m_healthReason = "not polled yet";
+  int m_missed = 0;  // cycles without a publication since the last one
+  std::optional<Block> m_block;
+  WallClock::time_point m_received{};
+  CyclePoints m_points;
+  Counters m_counters;
+  std::vector<ActiveAlarm> m_alarms;
+  History m_history;
+};
+
+}  // namespace qmr4100::gateway

@@ -1,0 +1,15 @@
+// JSON text as the gateway writes it everywhere: one line, UTF-8 kept as is,
+// numbers without binary noise (53.1, not 53.100000000000001).
+#pragma once
+
+#include <string>
+
+#include <json/value.h>
+
+namespace qmr4100::gateway {
+
+std::string json_text(const Json::Value& value);
+// A float of the block as the decimal it stands for; null when not a number.
+Json::Value json_number(float value);
+
+}  // namespace qmr4100::gateway

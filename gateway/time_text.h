@@ -1,0 +1,16 @@
+// Times as operators and other programs read them: ISO 8601.
+#pragma once
+
+#include <chrono>
+#include <string>
+
+namespace qmr4100::gateway {
+
+using WallClock = std::chrono::system_clock;
+
+// 2026-12-08T21:05:39.123Z
+std::string utc_text(WallClock::time_point time);
+// 2026-12-08 21:05:39, local time, for console lines.
+std::string local_text(WallClock::time_point time);
+
+}  // namespace qmr4100::gateway
