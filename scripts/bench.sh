@@ -2,7 +2,10 @@
 # Builds the benchmarks in Release (build-bench/) and runs them; prints the
 # raw report, then one readable table. Extra arguments go to the benchmark
 # program, e.g. --benchmark_repetitions=3 or --benchmark_filter=RoundDone.
+# Last, the whole gateway process's CPU time per 64-module cycle, polling one
+# simulated system back to back (scripts/scale.sh 1).
 #   BENCH_JSON=FILE  keep the JSON results there (default build-bench/bench.json)
+#   COST_CYCLES=N    cycles of the gateway run (default 2000)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -10,7 +13,7 @@ build_dir=${BENCH_BUILD_DIR:-build-bench}
 json=${BENCH_JSON:-$build_dir/bench.json}
 
 if [ "${1:-}" = "--help" ]; then
-  sed -n '2,5p' "$0" | sed 's/^# \{0,1\}//'
+  sed -n '2,8p' "$0" | sed 's/^# \{0,1\}//'
   exit 0
 fi
 
@@ -50,3 +53,7 @@ print()
 for line in [header] + lines:
     print("  ".join(x.ljust(w) if i == 0 else x.rjust(w) for i, (x, w) in enumerate(zip(line, widths))))
 PY
+
+echo
+echo "Gateway process, one device:"
+CYCLES=${COST_CYCLES:-2000} MODULES=64 BENCH_BUILD_DIR="$build_dir" scripts/scale.sh 1

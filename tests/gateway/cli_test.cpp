@@ -125,3 +125,18 @@ TEST(GatewayProgram, ShowCacheRefusesAFileOfTheWrongSize) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(GatewayProgram, DriverLinesReachTheConsoleOnlyWhenAsked) {
+  const Outcome quiet = run_gateway("--simulate --cycles 1");
+  const Outcome verbose = run_gateway("--simulate --cycles 1 -v");
+  ASSERT_EQ(quiet.status, 0) << quiet.output;
+  ASSERT_EQ(verbose.status, 0) << verbose.output;
+  EXPECT_EQ(quiet.output.find("VARNOK_QMR4100"), std::string::npos) << quiet.output;
+  EXPECT_NE(verbose.output.find("VARNOK_QMR4100 RoundDone\n"), std::string::npos)
+      << verbose.output;
+  EXPECT_NE(quiet.output.find("cycle 1 published"), std::string::npos) << quiet.output;
+}
+
+}  // namespace
