@@ -50,6 +50,7 @@ def read_record(path):
 
 def run_once(gateway, work, kill_after):
     record = work / "record.jsonl"
+    record.unlink(missing_ok=True)  # the gateway appends to a record it finds
     with open(work / "gateway.txt", "wb") as console:
         process = subprocess.Popen(
             [gateway, "--simulate", "--interval", "0", "--timeout", "0.2",
