@@ -24,10 +24,11 @@ struct DeviceConfig {
   std::string port;          // serial device path; devices sharing one form an RS-485 bus
   unsigned int address = 1;  // ADR of the power system on its line
   unsigned int data_id = 1000;
-  std::string name;                 // empty: "device <data id>"
-  unsigned int baud = 9600;         // 1200..115200
-  std::optional<double> interval;   // seconds; unset: the gateway's interval
-  FieldLabels fields;               // the gateway's labels, overridden key by key
+  // Initialised so that {port, address, data_id} leaves the rest default.
+  std::string name{};                // empty: "device <data id>"
+  unsigned int baud = 9600;          // 1200..115200
+  std::optional<double> interval{};  // seconds; unset: the gateway's interval
+  FieldLabels fields{};              // the gateway's labels, overridden key by key
 };
 
 struct GatewayConfig {

@@ -134,6 +134,8 @@ int main(int argc, char** argv) {
     return serve(options);
   } catch (const std::exception& e) {
     std::cerr << "qmr4100-sim: " << e.what() << std::endl;
-    return 1;
+  } catch (...) {
+    std::cerr << "qmr4100-sim: stopped by an unexpected error" << std::endl;
   }
+  return 1;
 }
