@@ -42,8 +42,9 @@ struct GatewayConfig {
   FieldLabels fields;        // labels for every device
 };
 
-// Names the key, the value and what is allowed, e.g.
-// "devices[1].address: 300 is not allowed (allowed: 0..255)".
+// Lists every problem of a configuration, one a line, each naming the key:
+// "devices[1].address: 300 is not allowed (allowed: an integer 0..255)" or
+// "devices[0].port is missing".
 class ConfigError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
@@ -51,7 +52,11 @@ class ConfigError : public std::runtime_error {
 
 // Settings missing from `json` keep the values of `defaults`.
 GatewayConfig parse_config(const Json::Value& json, GatewayConfig defaults = {});
-// Reads and parses a JSON file; errors name the file too.
+// Reads and parses a JSON file; each problem names the file too.
 GatewayConfig load_config(const std::string& path, GatewayConfig defaults = {});
+
+// The serial line a port path names: the same device written two ways
+// (".", "..", a symlink) is one line. Paths that cannot be resolved stay as written.
+std::string bus_of(const std::string& port);
 
 }  // namespace qmr4100::gateway
