@@ -24,8 +24,10 @@ constexpr int kSetupFailed = 2;
 constexpr int kSimulatedCycles = 6;
 constexpr const char* kConfigHelp =
     "JSON file of the devices to poll: "
-    R"({"devices":[{"port":"/dev/ttyUSB0","address":1,"data_id":1000},...],)"
-    R"( optional "interval", "timeout", "cache_dir"})";
+    R"({"devices":[{"port":"/dev/ttyUSB0","address":1,"data_id":1000},...]}; a device may )"
+    R"(also have "name", "baud" (default 9600), "interval" and "fields"; optional at the top: )"
+    R"("interval", "timeout", "cache_dir", "record", "record_max_mb", "offline_after", )"
+    R"("fields" (value name -> {"label": ..., "unit": ...}); the README's table explains each)";
 
 struct Flags {
   std::string plugin;
