@@ -1,12 +1,12 @@
 #include "gateway/cache_file.h"
 
-#include <fmt/format.h>
-
 #include <algorithm>
-#include <boost/crc.hpp>
 #include <cstring>
 #include <limits>
 #include <string_view>
+
+#include <boost/crc.hpp>
+#include <fmt/format.h>
 
 namespace qmr4100::gateway::cache_file {
 namespace {

@@ -1,10 +1,10 @@
 #include "gateway/cache_show.h"
 
-#include <fmt/format.h>
-
 #include <algorithm>
 #include <filesystem>
 #include <vector>
+
+#include <fmt/format.h>
 
 #include "gateway/block_view.h"
 #include "gateway/cache_file.h"

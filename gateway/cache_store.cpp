@@ -18,12 +18,17 @@ namespace {
 
 std::string reason() { return std::strerror(errno); }
 
+Block as_block(const unsigned char* data) {
+  Block block;
+  std::memcpy(block.data(), data, block.size());
+  return block;
+}
+
 // Why `data` cannot be the cached block of device `data_id`; "" when it can.
 std::string block_problem(unsigned int data_id, const unsigned char* data, std::size_t length) {
   if (length != layout::kBlockSize)
     return fmt::format("{} bytes, a snapshot block has {}", length, layout::kBlockSize);
-  const std::uint32_t stored = data[0] | data[1] << 8 | data[2] << 16 |
-                               static_cast<std::uint32_t>(data[3]) << 24;
+  const std::uint32_t stored = get_u32le(as_block(data), layout::kDataId);
   if (stored != data_id) return fmt::format("holds data id {}, not {}", stored, data_id);
   return "";
 }
@@ -118,10 +123,9 @@ bool CacheStore::Save(unsigned int data_id, const unsigned char* data, std::size
     error = fmt::format("{}: cannot create a temporary file: {}", path, reason());
     return false;
   }
-  Block block;
-  std::memcpy(block.data(), data, block.size());
-  const std::string file = cache_file::encode(block);
-  std::string failure = fill_temp(fd, reinterpret_cast<const unsigned char*>(file.data()), file.size());
+  const std::string file = cache_file::encode(as_block(data));
+  std::string failure =
+      fill_temp(fd, reinterpret_cast<const unsigned char*>(file.data()), file.size());
   if (failure.empty() && ::rename(temp.c_str(), path.c_str()) != 0)
     failure = fmt::format("cannot rename {} into place: {}", temp, reason());
   if (!failure.empty()) {

@@ -1,9 +1,5 @@
 #include "config.h"
 
-#include <fmt/format.h>
-#include <json/reader.h>
-#include <json/writer.h>
-
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -13,6 +9,10 @@
 #include <set>
 #include <sstream>
 #include <utility>
+
+#include <fmt/format.h>
+#include <json/reader.h>
+#include <json/writer.h>
 
 namespace qmr4100::gateway {
 namespace {

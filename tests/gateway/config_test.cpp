@@ -6,7 +6,6 @@
 #include <vector>
 
 #include <fmt/format.h>
-
 #include <json/reader.h>
 
 #include "config.h"

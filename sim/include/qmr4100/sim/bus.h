@@ -4,6 +4,7 @@
 // get no answer.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string_view>
