@@ -17,8 +17,9 @@ constexpr int kLastStep = 8;
 // Frame characters the screen looks at: CID1 at 5-6, CID2 or RTN at 7-8.
 constexpr std::size_t kScreenChars = 9;
 
+// "~" first and a carriage return last; a single character cannot be both.
 bool is_complete(const unsigned char* frame, unsigned int length) {
-  return frame[0] == '~' && frame[length - 1] == '\r';
+  return length >= 2 && frame[0] == '~' && frame[length - 1] == '\r';
 }
 
 bool is_first_command(const unsigned char* frame) {
@@ -36,10 +37,10 @@ int VARNOK_QMR4100::RefreshStatus() {
 
 int VARNOK_QMR4100::process(unsigned char* frame, unsigned int length) {
   if (length == 0) return 1;
-  // Frames too short to carry CID1 and RTN go to the protocol layer, which
-  // refuses them, instead of being screened by characters they do not have.
+  if (is_complete(frame, length)) m_inputCount = 0;
+  // Complete frames too short to carry CID1 and RTN go to the protocol layer,
+  // which refuses them, instead of being screened by characters they do not have.
   if (length >= kScreenChars && is_complete(frame, length)) {
-    m_inputCount = 0;
     if (is_first_command(frame)) {
       // Our own 0x42 echoed on a half-duplex line: a cycle is starting.
       m_step = 1;

@@ -3,6 +3,9 @@
 // rest is the cached copy, on the heap at exactly its size. Only a copy of
 // exactly 895 bytes is taken, whole; anything else changes nothing. A value
 // query afterwards always refuses with one of its three messages.
+// The same bytes read as the gateway's cache file give a block only when the
+// header is exactly what a save writes, or when they are an old bare block
+// of the device.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -12,6 +15,7 @@
 
 #include "driver/VARNOK_QMR4100.h"
 #include "fuzz_check.h"
+#include "gateway/cache_file.h"
 
 namespace {
 
@@ -38,6 +42,19 @@ bool refuses_query(const VARNOK_QMR4100& device) {
   return false;
 }
 
+void check_cache_file(const std::uint8_t* bytes, std::size_t size) {
+  constexpr unsigned int kDataId = 1000;
+  const std::string file(reinterpret_cast<const char*>(bytes), size);
+  const auto contents = qmr4100::gateway::cache_file::decode(file, kDataId);
+  if (!contents.block) {
+    FUZZ_CHECK(!contents.problem.empty());
+    return;
+  }
+  FUZZ_CHECK(qmr4100::get_u32le(*contents.block, qmr4100::layout::kDataId) == kDataId);
+  FUZZ_CHECK(contents.old_format ? size == qmr4100::layout::kBlockSize
+                                 : qmr4100::gateway::cache_file::encode(*contents.block) == file);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -60,5 +77,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(device->Snapshot() == before);
   }
   FUZZ_CHECK(refuses_query(*device));
+  check_cache_file(cached.get(), cached_size);
   return 0;
 }

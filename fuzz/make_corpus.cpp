@@ -15,6 +15,7 @@
 #include "answer_fields.h"
 #include "cycle_input.h"
 #include "driver/snapshot_layout.h"
+#include "gateway/cache_file.h"
 #include "qmr4100/sim/scenario.h"
 #include "wire_examples.h"
 #include "ydt1363/frame.h"
@@ -176,6 +177,9 @@ void write_cache_seeds(CorpusWriter& out) {
   out.write("cache", "bytes-895", '\x00' + block);
   out.write("cache", "string-895", '\x01' + block);
   out.write("cache", "bytes-894", '\x00' + block.substr(1));
+  qmr4100::Block saved{};
+  qmr4100::put_u32le(saved, layout::kDataId, 1000);  // the data id the harness reads files for
+  out.write("cache", "file-1000", '\x00' + qmr4100::gateway::cache_file::encode(saved));
 }
 
 void write_scenario_seeds(CorpusWriter& out) {
@@ -194,6 +198,12 @@ void write_config_seeds(CorpusWriter& out) {
   out.write("config", "one-device",
             R"({"devices": [{"port": "/dev/ttyS0", "address": 1, "data_id": 1000}],
                 "interval": 5, "timeout": 2, "cache_dir": "/var/cache/qmr4100"})");
+  out.write("config", "every-key",
+            R"({"devices": [{"port": "/dev/ttyS0", "address": 1, "data_id": 1000, "name": "A",
+                             "baud": 19200, "interval": 1, "fields": {"value_95": {"unit": "A"}}}],
+                "interval": 5, "timeout": 2, "cache_dir": "/c", "record": "/r.jsonl",
+                "record_max_mb": 10, "offline_after": 3,
+                "fields": {"system_value": {"label": "bus", "unit": "V"}}})");
   out.write("config", "bus-of-two",
             R"({"devices": [{"port": "/dev/ttyUSB0", "address": 1, "data_id": 1000},
                             {"port": "/dev/ttyUSB0", "address": 2, "data_id": 1001}],

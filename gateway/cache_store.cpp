@@ -11,22 +11,24 @@
 #include <fmt/format.h>
 
 #include "driver/snapshot_layout.h"
+#include "gateway/cache_file.h"
 
 namespace qmr4100::gateway {
 namespace {
 
 std::string reason() { return std::strerror(errno); }
 
-std::string size_problem(std::size_t length) {
-  return fmt::format("{} bytes, a snapshot block has {}", length, layout::kBlockSize);
+Block as_block(const unsigned char* data) {
+  Block block;
+  std::memcpy(block.data(), data, block.size());
+  return block;
 }
 
 // Why `data` cannot be the cached block of device `data_id`; "" when it can.
 std::string block_problem(unsigned int data_id, const unsigned char* data, std::size_t length) {
-  if (length != layout::kBlockSize) return size_problem(length);
-  Block block;
-  std::memcpy(block.data(), data, block.size());
-  const std::uint32_t stored = get_u32le(block, layout::kDataId);
+  if (length != layout::kBlockSize)
+    return fmt::format("{} bytes, a snapshot block has {}", length, layout::kBlockSize);
+  const std::uint32_t stored = get_u32le(as_block(data), layout::kDataId);
   if (stored != data_id) return fmt::format("holds data id {}, not {}", stored, data_id);
   return "";
 }
@@ -72,13 +74,14 @@ std::string sync_directory(const std::string& directory) {
   return failure;
 }
 
-// Reads the whole file, which must hold exactly one block.
-std::string read_block(int fd, std::string& bytes) {
+// Reads the whole file, which must have the size of a cache file.
+std::string read_file(int fd, std::string& bytes) {
   struct stat info {};
   if (::fstat(fd, &info) != 0) return fmt::format("cannot stat: {}", reason());
   if (!S_ISREG(info.st_mode)) return "not a regular file";
   const auto size = static_cast<std::size_t>(info.st_size);
-  if (size != layout::kBlockSize) return size_problem(size);
+  const std::string wrong_size = cache_file::size_problem(size);
+  if (!wrong_size.empty()) return wrong_size;
   bytes.resize(size);
   return read_all(fd, reinterpret_cast<unsigned char*>(bytes.data()), size);
 }
@@ -103,8 +106,7 @@ void CacheStore::RemoveLeftovers() const {
 }
 
 std::string CacheStore::PathFor(unsigned int data_id) const {
-  const auto name = fmt::format("varnok_qmr4100-{}.snapshot", data_id);
-  return (std::filesystem::path(m_directory) / name).string();
+  return (std::filesystem::path(m_directory) / cache_file::file_name(data_id)).string();
 }
 
 bool CacheStore::Save(unsigned int data_id, const unsigned char* data, std::size_t length,
@@ -121,7 +123,9 @@ bool CacheStore::Save(unsigned int data_id, const unsigned char* data, std::size
     error = fmt::format("{}: cannot create a temporary file: {}", path, reason());
     return false;
   }
-  std::string failure = fill_temp(fd, data, length);
+  const std::string file = cache_file::encode(as_block(data));
+  std::string failure =
+      fill_temp(fd, reinterpret_cast<const unsigned char*>(file.data()), file.size());
   if (failure.empty() && ::rename(temp.c_str(), path.c_str()) != 0)
     failure = fmt::format("cannot rename {} into place: {}", temp, reason());
   if (!failure.empty()) {
@@ -137,25 +141,27 @@ bool CacheStore::Save(unsigned int data_id, const unsigned char* data, std::size
   return true;
 }
 
+cache_file::Contents CacheStore::Read(const std::string& path,
+                                      std::optional<unsigned int> data_id) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return {std::nullopt, fmt::format("cannot open: {}", reason()), false};
+  std::string bytes;
+  const std::string failure = read_file(fd, bytes);
+  ::close(fd);
+  if (!failure.empty()) return {std::nullopt, failure, false};
+  return cache_file::decode(bytes, data_id);
+}
+
 std::optional<std::string> CacheStore::Load(unsigned int data_id, std::string& problem) const {
   problem.clear();
   const std::string path = PathFor(data_id);
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    if (errno != ENOENT) problem = fmt::format("{}: cannot open: {}", path, reason());
+  if (::access(path.c_str(), F_OK) != 0 && errno == ENOENT) return std::nullopt;
+  const cache_file::Contents contents = Read(path, data_id);
+  if (!contents.block) {
+    problem = fmt::format("{}: {}", path, contents.problem);
     return std::nullopt;
   }
-  std::string bytes;
-  std::string failure = read_block(fd, bytes);
-  ::close(fd);
-  if (failure.empty())
-    failure = block_problem(data_id, reinterpret_cast<const unsigned char*>(bytes.data()),
-                            bytes.size());
-  if (!failure.empty()) {
-    problem = fmt::format("{}: {}", path, failure);
-    return std::nullopt;
-  }
-  return bytes;
+  return std::string(contents.block->begin(), contents.block->end());
 }
 
 }  // namespace qmr4100::gateway

@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+#include "gateway/cache_file.h"
+
 namespace qmr4100::gateway {
 
 class CacheStore {
@@ -18,7 +20,7 @@ class CacheStore {
   // DIR/varnok_qmr4100-<data id>.snapshot
   std::string PathFor(unsigned int data_id) const;
 
-  // Replaces the device's file atomically: a temporary file in the same
+  // Replaces the device's file (see cache_file.h) atomically: a temporary file in the same
   // directory is written and synced, renamed over the old file, and the
   // directory is synced. Refuses a block that Load would refuse. On failure
   // returns false with `error` naming the file; the previous file is kept.
@@ -26,9 +28,12 @@ class CacheStore {
             std::string& error);
 
   // The cached 895 bytes. nullopt with an empty `problem` when there is no
-  // file; nullopt with `problem` naming the file when it cannot be read, has
-  // the wrong size, or carries another device's data id in bytes 0-3.
+  // file; nullopt with `problem` naming the file when it cannot be read, is
+  // no cache file, fails its check or carries another device's data id.
   std::optional<std::string> Load(unsigned int data_id, std::string& problem) const;
+
+  // Reads and checks any cache file; `data_id` as for cache_file::decode.
+  static cache_file::Contents Read(const std::string& path, std::optional<unsigned int> data_id);
 
  private:
   void RemoveLeftovers() const;

@@ -1,10 +1,16 @@
 #include "config.h"
 
+#include <cerrno>
 #include <cstdint>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <map>
 #include <set>
+#include <sstream>
 #include <utility>
 
+#include <fmt/format.h>
 #include <json/reader.h>
 #include <json/writer.h>
 
@@ -15,6 +21,16 @@ constexpr std::int64_t kMaxAddress = 255;
 constexpr std::int64_t kMaxDataId = 4294967295;
 constexpr double kMaxInterval = 86400;
 constexpr double kMaxTimeout = 600;
+constexpr double kMaxRecordMb = 1e6;
+constexpr std::int64_t kMaxOfflineAfter = 1000;
+// The rates a serial port is set to; others fail only when the port opens.
+const std::set<std::int64_t> kBauds = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
+
+const std::set<std::string> kDeviceKeys = {"port", "address",  "data_id", "name",
+                                           "baud", "interval", "fields"};
+const std::set<std::string> kTopKeys = {"devices", "interval",      "timeout",       "cache_dir",
+                                        "record",  "record_max_mb", "offline_after", "fields"};
+const std::set<std::string> kLabelKeys = {"label", "unit"};
 
 std::string json_text(const Json::Value& value) {
   Json::StreamWriterBuilder builder;
@@ -23,102 +39,226 @@ std::string json_text(const Json::Value& value) {
   return Json::writeString(builder, value);
 }
 
-[[noreturn]] void refuse(const std::string& key, const Json::Value& value,
-                         const std::string& allowed) {
-  throw ConfigError(key + ": " + json_text(value) + " is not allowed (allowed: " + allowed + ")");
+std::string key_list(const std::set<std::string>& keys) {
+  return fmt::format("the keys {}", fmt::join(keys, ", "));
 }
 
-void check_keys(const Json::Value& object, const std::string& where,
-                const std::set<std::string>& known, const std::string& allowed) {
-  for (const std::string& name : object.getMemberNames()) {
-    if (known.count(name) == 0) refuse(where + name, object[name], allowed);
+// Every problem of one file, in the order found; a setting with a problem
+// keeps its default so that the checks after it still run.
+class Problems {
+ public:
+  void Refuse(const std::string& key, const Json::Value& value, const std::string& allowed) {
+    m_lines.push_back(
+        fmt::format("{}: {} is not allowed (allowed: {})", key, json_text(value), allowed));
   }
+  void Missing(const std::string& key) { m_lines.push_back(key + " is missing"); }
+  void ThrowIfAny() const {
+    if (!m_lines.empty()) throw ConfigError(fmt::format("{}", fmt::join(m_lines, "\n")));
+  }
+
+ private:
+  std::vector<std::string> m_lines;
+};
+
+bool known_keys(const Json::Value& object, const std::string& where,
+                const std::set<std::string>& known, Problems& problems) {
+  bool all_known = true;
+  for (const std::string& name : object.getMemberNames()) {
+    if (known.count(name) != 0) continue;
+    problems.Refuse(where + name, object[name], key_list(known));
+    all_known = false;
+  }
+  return all_known;
 }
 
-std::int64_t integer_in(const Json::Value& value, const std::string& key, std::int64_t low,
-                        std::int64_t high) {
-  const std::string allowed = "an integer " + std::to_string(low) + ".." + std::to_string(high);
+// Each reader leaves `target` as it was when the value is refused.
+void read_integer(const Json::Value& value, const std::string& key, std::int64_t low,
+                  std::int64_t high, unsigned int& target, Problems& problems) {
   // An integer beyond 64 signed bits (up to 2^64 - 1 parses) has no asInt64.
   if (!value.isIntegral() || !value.isInt64() || value.asInt64() < low || value.asInt64() > high)
-    refuse(key, value, allowed);
-  return value.asInt64();
+    return problems.Refuse(key, value, fmt::format("an integer {}..{}", low, high));
+  target = static_cast<unsigned int>(value.asInt64());
 }
 
-double seconds_in(const Json::Value& value, const std::string& key, bool zero_allowed,
-                  double high) {
-  const std::string allowed = std::string(zero_allowed ? "0" : "more than 0") + " up to " +
-                              std::to_string(static_cast<int>(high)) + " seconds";
-  if (!value.isNumeric()) refuse(key, value, allowed);
-  const double seconds = value.asDouble();
-  if (seconds < 0 || (seconds == 0 && !zero_allowed) || seconds > high) refuse(key, value, allowed);
-  return seconds;
+void read_baud(const Json::Value& value, const std::string& key, unsigned int& target,
+               Problems& problems) {
+  if (!value.isIntegral() || !value.isInt64() || kBauds.count(value.asInt64()) == 0)
+    return problems.Refuse(key, value, fmt::format("one of {}", fmt::join(kBauds, ", ")));
+  target = static_cast<unsigned int>(value.asInt64());
 }
 
-std::string path_in(const Json::Value& value, const std::string& key) {
-  if (!value.isString() || value.asString().empty()) refuse(key, value, "a non-empty path");
-  return value.asString();
+bool read_number(const Json::Value& value, const std::string& key, bool zero_allowed, double high,
+                 const char* unit, double& target, Problems& problems) {
+  const bool fits = value.isNumeric() && value.asDouble() >= 0 &&
+                    (zero_allowed || value.asDouble() > 0) && value.asDouble() <= high;
+  if (!fits) {
+    problems.Refuse(key, value,
+                    fmt::format("{} up to {:g}{}", zero_allowed ? "0" : "more than 0", high, unit));
+    return false;
+  }
+  target = value.asDouble();
+  return true;
 }
 
-DeviceConfig parse_device(const Json::Value& json, const std::string& key) {
-  if (!json.isObject()) refuse(key, json, "an object with port, address and data_id");
-  check_keys(json, key + ".", {"port", "address", "data_id"}, "the keys port, address, data_id");
-  if (!json.isMember("port")) refuse(key + ".port", Json::Value(), "a non-empty path");
-  if (!json.isMember("data_id"))
-    refuse(key + ".data_id", Json::Value(), "an integer 0..4294967295");
+bool read_seconds(const Json::Value& value, const std::string& key, bool zero_allowed, double high,
+                  double& target, Problems& problems) {
+  return read_number(value, key, zero_allowed, high, " seconds", target, problems);
+}
+
+void read_text(const Json::Value& value, const std::string& key, const char* what,
+               std::string& target, Problems& problems) {
+  if (!value.isString() || value.asString().empty())
+    return problems.Refuse(key, value, fmt::format("a non-empty {}", what));
+  target = value.asString();
+}
+
+FieldLabel read_label(const Json::Value& json, const std::string& key, Problems& problems) {
+  FieldLabel label;
+  if (!json.isObject()) {
+    problems.Refuse(key, json, R"(an object with "label" and "unit")");
+    return label;
+  }
+  known_keys(json, key + ".", kLabelKeys, problems);
+  if (json.isMember("label"))
+    read_text(json["label"], key + ".label", "text", label.label, problems);
+  if (json.isMember("unit")) read_text(json["unit"], key + ".unit", "text", label.unit, problems);
+  return label;
+}
+
+FieldLabels read_fields(const Json::Value& json, const std::string& key, Problems& problems) {
+  FieldLabels fields;
+  if (!json.isObject()) {
+    problems.Refuse(key, json, R"(an object of value names, each {"label": ..., "unit": ...})");
+    return fields;
+  }
+  for (const std::string& name : json.getMemberNames())
+    fields[name] = read_label(json[name], key + "." + name, problems);
+  return fields;
+}
+
+DeviceConfig read_device(const Json::Value& json, const std::string& key, Problems& problems) {
   DeviceConfig device;
-  device.port = path_in(json["port"], key + ".port");
+  if (!json.isObject()) {
+    problems.Refuse(key, json, "an object with port, address and data_id");
+    return device;
+  }
+  known_keys(json, key + ".", kDeviceKeys, problems);
+  for (const char* required : {"port", "data_id"})
+    if (!json.isMember(required)) problems.Missing(key + "." + required);
+  if (json.isMember("port")) read_text(json["port"], key + ".port", "path", device.port, problems);
   if (json.isMember("address"))
-    device.address =
-        static_cast<unsigned int>(integer_in(json["address"], key + ".address", 0, kMaxAddress));
-  device.data_id =
-      static_cast<unsigned int>(integer_in(json["data_id"], key + ".data_id", 0, kMaxDataId));
+    read_integer(json["address"], key + ".address", 0, kMaxAddress, device.address, problems);
+  if (json.isMember("data_id"))
+    read_integer(json["data_id"], key + ".data_id", 0, kMaxDataId, device.data_id, problems);
+  if (json.isMember("name")) read_text(json["name"], key + ".name", "text", device.name, problems);
+  if (json.isMember("baud")) read_baud(json["baud"], key + ".baud", device.baud, problems);
+  double seconds = 0;
+  if (json.isMember("interval") &&
+      read_seconds(json["interval"], key + ".interval", true, kMaxInterval, seconds, problems))
+    device.interval = seconds;
+  if (json.isMember("fields"))
+    device.fields = read_fields(json["fields"], key + ".fields", problems);
   return device;
 }
 
-// Two devices must not publish under one data id, nor answer to one address on one line.
-void check_unique(const std::vector<DeviceConfig>& devices) {
-  std::set<unsigned int> data_ids;
-  std::set<std::pair<std::string, unsigned int>> addresses;
+// Two devices must not publish under one data id, nor answer to one address
+// on one line; the devices of a line share its baud.
+void check_devices_agree(const std::vector<DeviceConfig>& devices, Problems& problems) {
+  std::map<unsigned int, std::size_t> data_ids;
+  std::map<std::pair<std::string, unsigned int>, std::size_t> addresses;
+  std::map<std::string, std::size_t> lines;  // first device of each line
   for (std::size_t i = 0; i < devices.size(); ++i) {
     const DeviceConfig& device = devices[i];
-    const std::string key = "devices[" + std::to_string(i) + "]";
-    if (!data_ids.insert(device.data_id).second)
-      refuse(key + ".data_id", device.data_id, "a data id no other device has");
-    if (!addresses.insert({device.port, device.address}).second)
-      refuse(key + ".address", device.address,
-             "an address no other device on " + device.port + " has");
+    if (device.port.empty()) continue;  // refused already
+    const std::string key = fmt::format("devices[{}]", i);
+    const std::string line = bus_of(device.port);
+    if (!data_ids.emplace(device.data_id, i).second)
+      problems.Refuse(key + ".data_id", device.data_id,
+                      fmt::format("a data id no other device has (devices[{}] has it)",
+                                  data_ids[device.data_id]));
+    if (!addresses.emplace(std::pair{line, device.address}, i).second)
+      problems.Refuse(key + ".address", device.address,
+                      fmt::format("an address no other device on {} has (devices[{}] has it)",
+                                  device.port, addresses[{line, device.address}]));
+    const auto [first, added] = lines.emplace(line, i);
+    if (!added && devices[first->second].baud != device.baud)
+      problems.Refuse(key + ".baud", device.baud,
+                      fmt::format("{}, the baud of devices[{}] on the same line {}",
+                                  devices[first->second].baud, first->second, device.port));
   }
 }
 
-std::vector<DeviceConfig> parse_devices(const Json::Value& json) {
-  if (!json.isArray() || json.empty()) refuse("devices", json, "a list of at least one device");
+std::vector<DeviceConfig> read_devices(const Json::Value& json, Problems& problems) {
   std::vector<DeviceConfig> devices;
+  if (json.isNull()) {
+    problems.Missing("devices");
+    return devices;
+  }
+  if (!json.isArray() || json.empty()) {
+    problems.Refuse("devices", json, "a list of at least one device");
+    return devices;
+  }
   for (Json::ArrayIndex i = 0; i < json.size(); ++i)
-    devices.push_back(parse_device(json[i], "devices[" + std::to_string(i) + "]"));
-  check_unique(devices);
+    devices.push_back(read_device(json[i], fmt::format("devices[{}]", i), problems));
+  check_devices_agree(devices, problems);
   return devices;
+}
+
+void read_settings(const Json::Value& json, GatewayConfig& config, Problems& problems) {
+  if (json.isMember("interval"))
+    read_seconds(json["interval"], "interval", true, kMaxInterval, config.interval, problems);
+  if (json.isMember("timeout"))
+    read_seconds(json["timeout"], "timeout", false, kMaxTimeout, config.timeout, problems);
+  if (json.isMember("cache_dir"))
+    read_text(json["cache_dir"], "cache_dir", "path", config.cache_dir, problems);
+  if (json.isMember("record")) read_text(json["record"], "record", "path", config.record, problems);
+  if (json.isMember("record_max_mb"))
+    read_number(json["record_max_mb"], "record_max_mb", false, kMaxRecordMb, " MB",
+                config.record_max_mb, problems);
+  auto cycles = static_cast<unsigned int>(config.offline_after);
+  if (json.isMember("offline_after"))
+    read_integer(json["offline_after"], "offline_after", 1, kMaxOfflineAfter, cycles, problems);
+  config.offline_after = static_cast<int>(cycles);
+  if (json.isMember("fields")) config.fields = read_fields(json["fields"], "fields", problems);
+}
+
+// Each problem on its own line, each naming the file.
+std::string naming_the_file(const std::string& path, const std::string& problems) {
+  std::istringstream lines(problems);
+  std::vector<std::string> named;
+  for (std::string line; std::getline(lines, line);) named.push_back(path + ": " + line);
+  return fmt::format("{}", fmt::join(named, "\n"));
 }
 
 }  // namespace
 
+std::string bus_of(const std::string& port) {
+  std::error_code error;
+  const std::filesystem::path resolved = std::filesystem::weakly_canonical(port, error);
+  return error ? port : resolved.string();
+}
+
 GatewayConfig parse_config(const Json::Value& json, GatewayConfig defaults) {
-  if (!json.isObject())
-    refuse("configuration", json, "an object with devices, interval, timeout, cache_dir");
-  check_keys(json, "", {"devices", "interval", "timeout", "cache_dir"},
-             "the keys devices, interval, timeout, cache_dir");
+  Problems problems;
+  if (!json.isObject()) {
+    problems.Refuse("configuration", json, "an object with devices and the settings");
+    problems.ThrowIfAny();
+  }
   GatewayConfig config = std::move(defaults);
-  config.devices = parse_devices(json["devices"]);
-  if (json.isMember("interval"))
-    config.interval = seconds_in(json["interval"], "interval", true, kMaxInterval);
-  if (json.isMember("timeout"))
-    config.timeout = seconds_in(json["timeout"], "timeout", false, kMaxTimeout);
-  if (json.isMember("cache_dir")) config.cache_dir = path_in(json["cache_dir"], "cache_dir");
+  known_keys(json, "", kTopKeys, problems);
+  config.devices = read_devices(json["devices"], problems);
+  read_settings(json, config, problems);
+  problems.ThrowIfAny();
   return config;
 }
 
 GatewayConfig load_config(const std::string& path, GatewayConfig defaults) {
+  std::error_code ignored;  // a path that cannot be examined fails to open below
+  // A directory opens as a stream and fails only on reading.
+  if (std::filesystem::is_directory(path, ignored))
+    throw ConfigError(fmt::format("{}: cannot be read: {}", path, std::strerror(EISDIR)));
   std::ifstream file(path);
-  if (!file) throw ConfigError(path + ": cannot be read");
+  if (!file) throw ConfigError(fmt::format("{}: cannot be read: {}", path, std::strerror(errno)));
   Json::CharReaderBuilder builder;
   Json::Value json;
   std::string errors;
@@ -127,7 +267,7 @@ GatewayConfig load_config(const std::string& path, GatewayConfig defaults) {
   try {
     return parse_config(json, std::move(defaults));
   } catch (const ConfigError& error) {
-    throw ConfigError(path + ": " + error.what());
+    throw ConfigError(naming_the_file(path, error.what()));
   }
 }
 

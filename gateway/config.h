@@ -28,10 +28,11 @@ struct DeviceConfig {
   std::string port;          // serial device path; devices sharing one form an RS-485 bus
   unsigned int address = 1;  // ADR of the power system on its line
   unsigned int data_id = 1000;
-  std::string name;                 // empty: "device <data id>"
-  unsigned int baud = 9600;         // 1200..115200
-  std::optional<double> interval;   // seconds; unset: the gateway's interval
-  FieldLabels fields;               // the gateway's labels, overridden key by key
+  // Initialised so that {port, address, data_id} leaves the rest default.
+  std::string name{};                // empty: "device <data id>"
+  unsigned int baud = 9600;          // 1200..115200
+  std::optional<double> interval{};  // seconds; unset: the gateway's interval
+  FieldLabels fields{};              // the gateway's labels, overridden key by key
 };
 
 struct GatewayConfig {
@@ -45,8 +46,9 @@ struct GatewayConfig {
   FieldLabels fields;        // labels for every device
 };
 
-// Names the key, the value and what is allowed, e.g.
-// "devices[1].address: 300 is not allowed (allowed: 0..255)".
+// Lists every problem of a configuration, one a line, each naming the key:
+// "devices[1].address: 300 is not allowed (allowed: an integer 0..255)" or
+// "devices[0].port is missing".
 class ConfigError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
@@ -54,7 +56,11 @@ class ConfigError : public std::runtime_error {
 
 // Settings missing from `json` keep the values of `defaults`.
 GatewayConfig parse_config(const Json::Value& json, GatewayConfig defaults = {});
-// Reads and parses a JSON file; errors name the file too.
+// Reads and parses a JSON file; each problem names the file too.
 GatewayConfig load_config(const std::string& path, GatewayConfig defaults = {});
+
+// The serial line a port path names: the same device written two ways
+// (".", "..", a symlink) is one line. Paths that cannot be resolved stay as written.
+std::string bus_of(const std::string& port);
 
 }  // namespace qmr4100::gateway

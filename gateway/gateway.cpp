@@ -60,11 +60,14 @@ void Gateway::CreateDevices() {
     config["address"] = entry.address;
     std::shared_ptr<SMDSPDevice> device =
         m_plugin->CreateDevice(m_controller, entry.data_id, config);
-    std::unique_ptr<Poller>& poller = m_pollers[entry.port];
+    // The configuration gives every device of one line the same baud.
+    std::unique_ptr<Poller>& poller = m_pollers[bus_of(entry.port)];
     if (!poller)
-      poller = std::make_unique<Poller>(m_io, entry.port, device->BaudRate(), settings,
+      poller = std::make_unique<Poller>(m_io, entry.port, entry.baud, settings,
                                         static_cast<PollObserver&>(*this));
-    poller->AddDevice(device);
+    poller->AddDevice(device, entry.interval
+                                  ? std::optional(milliseconds(*entry.interval))
+                                  : std::nullopt);
     m_controller->Attach(*device, *poller);
     m_controller->RestoreFromCache(*device);
     m_portDevices[entry.port].push_back(entry.data_id);

@@ -3,9 +3,7 @@
 // what it publishes.
 #include <atomic>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
-#include <iterator>
 #include <memory>
 #include <optional>
 
@@ -14,7 +12,7 @@
 #include <CLI/CLI.hpp>
 #include <fmt/format.h>
 
-#include "block_view.h"
+#include "cache_show.h"
 #include "config.h"
 #include "gateway.h"
 #include "qmr4100/sim/pty_server.h"
@@ -29,8 +27,10 @@ constexpr int kSetupFailed = 2;
 constexpr int kSimulatedCycles = 6;
 constexpr const char* kConfigHelp =
     "JSON file of the devices to poll: "
-    R"({"devices":[{"port":"/dev/ttyUSB0","address":1,"data_id":1000},...],)"
-    R"( optional "interval", "timeout", "cache_dir"})";
+    R"({"devices":[{"port":"/dev/ttyUSB0","address":1,"data_id":1000},...]}; a device may )"
+    R"(also have "name", "baud" (default 9600), "interval" and "fields"; optional at the top: )"
+    R"("interval", "timeout", "cache_dir", "record", "record_max_mb", "offline_after", )"
+    R"("fields" (value name -> {"label": ..., "unit": ...}); the README's table explains each)";
 
 struct Flags {
   std::string plugin;
@@ -112,25 +112,8 @@ void add_options(CLI::App& app, Flags& flags) {
       ->needs(simulate);
   app.add_option("--seed", flags.seed, "Seed of the simulator's faults")->needs(simulate);
   app.add_option("--show-cache", flags.show_cache,
-                 "Print every field of a cached snapshot file and exit");
-}
-
-int show_cache(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) {
-    std::cerr << path << ": cannot be read\n";
-    return kSetupFailed;
-  }
-  const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-  qmr4100::Block block{};
-  if (bytes.size() != block.size()) {
-    std::cerr << path << ": " << bytes.size() << " bytes; a cached snapshot has exactly "
-              << block.size() << " bytes\n";
-    return kSetupFailed;
-  }
-  std::copy(bytes.begin(), bytes.end(), block.begin());
-  std::cout << gw::describe_block(block);
-  return 0;
+                 "Check and print every field of a snapshot cache file, or of each cache file "
+                 "in a directory, and exit");
 }
 
 // The simulator's port is a symlink that follows the pseudo-terminal when it bounces.
@@ -217,16 +200,19 @@ int main(int argc, char** argv) {
   add_options(app, flags);
   CLI11_PARSE(app, argc, argv);
 
-  if (!flags.show_cache.empty()) return show_cache(flags.show_cache);
-  if (flags.port.empty() && flags.config.empty() && !flags.simulate) {
-    std::cerr
-        << "qmr4100-gateway: nothing to poll: give --port, --config or --simulate (see --help)\n";
-    return kSetupFailed;
-  }
+  // Nothing may end the program through std::terminate.
   try {
+    if (!flags.show_cache.empty()) return gw::show_cache(flags.show_cache, std::cout, std::cerr);
+    if (flags.port.empty() && flags.config.empty() && !flags.simulate) {
+      std::cerr << "qmr4100-gateway: nothing to poll: give --port, --config or --simulate (see "
+                   "--help)\n";
+      return kSetupFailed;
+    }
     return run(flags);
   } catch (const std::exception& error) {
     std::cerr << "qmr4100-gateway: " << error.what() << "\n";
-    return kSetupFailed;
+  } catch (...) {
+    std::cerr << "qmr4100-gateway: stopped by an unexpected error\n";
   }
+  return kSetupFailed;
 }

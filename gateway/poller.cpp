@@ -26,8 +26,9 @@ Poller::Poller(asio::io_context& io, const std::string& port, unsigned int baud,
       m_answerTimer(io),
       m_intervalTimer(io) {}
 
-void Poller::AddDevice(std::shared_ptr<SMDSPDevice> device) {
-  m_slots.push_back({std::move(device)});
+void Poller::AddDevice(std::shared_ptr<SMDSPDevice> device,
+                       std::optional<std::chrono::milliseconds> interval) {
+  m_slots.push_back({std::move(device), interval.value_or(m_settings.interval)});
 }
 
 void Poller::Start() {
@@ -94,7 +95,7 @@ void Poller::StartCycle(std::size_t index) {
   m_current = index;
   m_next = (index + 1) % m_slots.size();
   Slot& slot = m_slots[index];
-  slot.due = Clock::now() + m_settings.interval;
+  slot.due = Clock::now() + slot.interval;
   ArmAnswerTimer();
   slot.device->RefreshStatus();
 }

@@ -54,7 +54,9 @@ class Poller : public DeviceLink {
   Poller(const Poller&) = delete;
   Poller& operator=(const Poller&) = delete;
 
-  void AddDevice(std::shared_ptr<SMDSPDevice> device);
+  // `interval` replaces the settings' interval for this device.
+  void AddDevice(std::shared_ptr<SMDSPDevice> device,
+                 std::optional<std::chrono::milliseconds> interval = std::nullopt);
   void Start();
   void Stop();
   // Every device has published the cycles asked for.
@@ -67,6 +69,7 @@ class Poller : public DeviceLink {
   using Clock = std::chrono::steady_clock;
   struct Slot {
     std::shared_ptr<SMDSPDevice> device;
+    std::chrono::milliseconds interval;
     Clock::time_point due{};
     int published = 0;
   };

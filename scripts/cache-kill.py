@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Cache durability: runs the gateway against its simulator with a snapshot
 cache, kills it with SIGKILL at a random moment, and checks the cache file:
-it must always be one complete 895-byte block that the gateway once
-published (the old one or the new one), never a torn or partial file. Every
+it must always be one complete cache file (header with a matching CRC, then
+the 895-byte block) holding a block that the gateway once published (the old
+one or the new one), never a torn or partial file. Every
 restart must also restore the cache without a problem. Leftover temporary
 files of interrupted saves are counted.
 
@@ -13,12 +14,17 @@ import json
 import os
 import random
 import signal
+import struct
 import subprocess
 import sys
 import time
+import zlib
 from pathlib import Path
 
 BLOCK_SIZE = 895
+# The header of a cache file: marker, version, header length, data id, block
+# length, CRC-32 of the block; little-endian (gateway/cache_file.h).
+HEADER = struct.Struct("<4sHHIII")
 DATA_ID = 1000
 CACHE_NAME = f"varnok_qmr4100-{DATA_ID}.snapshot"
 
@@ -69,9 +75,16 @@ def check_cache(path, published):
     if not path.exists():
         return "missing after a publication" if published else ""
     data = path.read_bytes()
-    if len(data) != BLOCK_SIZE:
+    if len(data) != HEADER.size + BLOCK_SIZE:
         return f"{len(data)} bytes"
-    if data.hex() not in published:
+    marker, version, header_size, data_id, length, crc = HEADER.unpack_from(data)
+    block = data[HEADER.size:]
+    if (marker, version, header_size, data_id, length) != (b"QMRC", 1, HEADER.size, DATA_ID,
+                                                           BLOCK_SIZE):
+        return f"a header of {marker!r} version {version}, data id {data_id}, length {length}"
+    if zlib.crc32(block) != crc:
+        return "a block that fails its CRC"
+    if block.hex() not in published:
         return "a block that was never published"
     return ""
 

@@ -2,7 +2,7 @@
 // the real one at hand.
 #include <csignal>
 #include <iostream>
-#include <optional>
+#include <vector>
 
 #include <CLI/CLI.hpp>
 
@@ -25,7 +25,7 @@ struct Options {
   bool paced = false;
   int baud = 9600;
   int verbose = 0;
-  std::optional<int> address;
+  std::vector<int> addresses;
 };
 
 void add_options(CLI::App& app, Options& o) {
@@ -37,7 +37,8 @@ void add_options(CLI::App& app, Options& o) {
   app.add_option("--link", o.link,
                  "Keep a symlink at PATH to the pty end; it follows the port when it bounces");
   app.add_option("--scenario", o.scenario_file,
-                 "JSON scenario to answer from (see --print-default for the format)")
+                 "JSON scenario to answer from (see --print-default for the format), or a list "
+                 "of them, one per power system on the line")
       ->check(CLI::ExistingFile);
   app.add_flag("--print-default", o.print_default, "Print the built-in scenario as JSON and exit");
   app.add_option("--faults", o.faults,
@@ -54,14 +55,27 @@ void add_options(CLI::App& app, Options& o) {
       ->check(CLI::IsMember({1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200}))
       ->capture_default_str();
   app.add_flag("-v,--verbose", o.verbose, "Print one line per command answered");
-  app.add_option("--address", o.address, "Answer as this address (ADR), overriding the scenario")
+  app.add_option("--address", o.addresses,
+                 "Answer as these addresses (ADR), e.g. 1,2,3: one power system each, as on a "
+                 "shared RS-485 line, overriding the scenario's address")
+      ->delimiter(',')
       ->check(CLI::Range(0, 255));
 }
 
-Scenario chosen_scenario(const Options& o) {
-  Scenario s = o.scenario_file.empty() ? default_scenario() : load_scenario(o.scenario_file);
-  if (o.address) s.address = static_cast<std::uint8_t>(*o.address);
-  return s;
+// The scenario's systems, or its one system at each address given.
+std::vector<Scenario> chosen_systems(const Options& o) {
+  std::vector<Scenario> systems =
+      o.scenario_file.empty() ? std::vector{default_scenario()} : load_systems(o.scenario_file);
+  if (o.addresses.empty()) return systems;
+  if (systems.size() > 1)
+    throw ScenarioError("--address applies to a scenario of one power system; " +
+                        o.scenario_file + " lists its systems with their addresses");
+  std::vector<Scenario> copies;
+  for (int address : o.addresses) {
+    copies.push_back(systems.front());
+    copies.back().address = static_cast<std::uint8_t>(address);
+  }
+  return copies;
 }
 
 ServeOptions serve_options(const Options& o) {
@@ -93,7 +107,7 @@ sigset_t stop_signals() {
 }
 
 int serve(const Options& o) {
-  const Scenario scenario = chosen_scenario(o);
+  const std::vector<Scenario> systems = chosen_systems(o);
   FaultPlan plan = parse_faults(o.faults);
   plan.seed = o.seed;
   if (has_fault(plan, Fault::PortBounce) && o.link.empty() && o.device.empty()) {
@@ -102,7 +116,7 @@ int serve(const Options& o) {
               << std::endl;
   }
   const sigset_t signals = stop_signals();
-  PtyServer server(scenario, plan, serve_options(o));
+  PtyServer server(systems, plan, serve_options(o));
   std::cout << server.path() << std::endl;
   int signal = 0;
   sigwait(&signals, &signal);
@@ -134,6 +148,8 @@ int main(int argc, char** argv) {
     return serve(options);
   } catch (const std::exception& e) {
     std::cerr << "qmr4100-sim: " << e.what() << std::endl;
-    return 1;
+  } catch (...) {
+    std::cerr << "qmr4100-sim: stopped by an unexpected error" << std::endl;
   }
+  return 1;
 }

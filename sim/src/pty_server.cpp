@@ -12,7 +12,7 @@
 #include <stdexcept>
 #include <thread>
 
-#include "qmr4100/sim/simulator.h"
+#include "qmr4100/sim/bus.h"
 #include "serial_port.h"
 
 namespace qmr4100::sim {
@@ -61,12 +61,10 @@ timespec to_timespec(std::chrono::microseconds d) {
 
 class PtyServer::Impl {
  public:
-  Impl(Scenario scenario, FaultPlan faults, ServeOptions options)
-      : options_(std::move(options)),
-        simulator_(std::move(scenario), std::move(faults)),
-        port_(open_port()) {
-    simulator_.set_delay(options_.delay);
-    simulator_.record_events(options_.verbose > 0);
+  Impl(std::vector<Scenario> systems, const FaultPlan& faults, ServeOptions options)
+      : options_(std::move(options)), bus_(std::move(systems), faults), port_(open_port()) {
+    bus_.set_delay(options_.delay);
+    bus_.record_events(options_.verbose > 0);
     if (!options_.link_path.empty()) point_link(options_.link_path, port_.path());
     path_ = options_.link_path.empty() ? port_.path() : options_.link_path;
     thread_ = std::thread([this] { serve(); });
@@ -87,16 +85,16 @@ class PtyServer::Impl {
 
   int cycle() const {
     std::lock_guard<std::mutex> lock(mutex_);
-    return simulator_.cycle();
+    return bus_.system(0).cycle();
   }
-  Block expected_block(int cycle) const { return simulator_.expected_block(cycle); }
+  Block expected_block(int cycle) const { return bus_.system(0).expected_block(cycle); }
   FaultCounts fault_counts() const {
     std::lock_guard<std::mutex> lock(mutex_);
-    return simulator_.fault_counts();
+    return bus_.fault_counts();
   }
   std::uint64_t answers() const {
     std::lock_guard<std::mutex> lock(mutex_);
-    return simulator_.answers();
+    return bus_.answers();
   }
 
  private:
@@ -149,11 +147,12 @@ class PtyServer::Impl {
     std::vector<Simulator::Event> events;
     {
       std::lock_guard<std::mutex> lock(mutex_);
-      outputs = simulator_.receive(bytes);
-      events = simulator_.take_events();
+      outputs = bus_.receive(bytes);
+      events = bus_.take_events();
     }
-    if (options_.verbose > 0) {
-      for (const auto& event : events) std::cout << format_event(event) << std::endl;
+    for (const auto& event : events) {
+      if (bus_.size() > 1) std::cout << "ADR " << int{event.address} << ": ";
+      std::cout << format_event(event) << std::endl;
     }
     for (const auto& output : outputs) {
       if (stopping_) return;
@@ -206,8 +205,8 @@ class PtyServer::Impl {
   void report(const std::string& line) { std::cerr << "qmr4100-sim: " << line << std::endl; }
 
   const ServeOptions options_;
-  mutable std::mutex mutex_;  // guards simulator_ between the serving thread and callers
-  Simulator simulator_;
+  mutable std::mutex mutex_;  // guards bus_ between the serving thread and callers
+  Bus bus_;
   SerialPort port_;
   std::string path_;
   WakePipe wake_;
@@ -216,7 +215,11 @@ class PtyServer::Impl {
 };
 
 PtyServer::PtyServer(Scenario scenario, FaultPlan faults, ServeOptions options)
-    : impl_(std::make_unique<Impl>(std::move(scenario), std::move(faults), std::move(options))) {}
+    : PtyServer(std::vector<Scenario>{std::move(scenario)}, std::move(faults),
+                std::move(options)) {}
+
+PtyServer::PtyServer(std::vector<Scenario> systems, FaultPlan faults, ServeOptions options)
+    : impl_(std::make_unique<Impl>(std::move(systems), faults, std::move(options))) {}
 
 PtyServer::~PtyServer() = default;
 

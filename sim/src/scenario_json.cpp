@@ -265,7 +265,9 @@ Scenario parse_scenario(const Json::Value& json) {
   return s;
 }
 
-Scenario load_scenario(const std::string& path) {
+namespace {
+
+Json::Value read_json(const std::string& path) {
   std::ifstream file(path);
   if (!file) throw ScenarioError(path + ": cannot open: " + std::strerror(errno));
   Json::CharReaderBuilder builder;
@@ -275,11 +277,30 @@ Scenario load_scenario(const std::string& path) {
   if (!Json::parseFromStream(builder, file, &json, &errors)) {
     throw ScenarioError(path + ": not valid JSON: " + errors);
   }
+  return json;
+}
+
+// Errors name the file and, in a list, the system's place in it.
+Scenario parse_in(const Json::Value& json, const std::string& where) {
   try {
     return parse_scenario(json);
   } catch (const ScenarioError& e) {
-    throw ScenarioError(path + ": " + e.what());
+    throw ScenarioError(where + ": " + e.what());
   }
+}
+
+}  // namespace
+
+Scenario load_scenario(const std::string& path) { return parse_in(read_json(path), path); }
+
+std::vector<Scenario> load_systems(const std::string& path) {
+  const Json::Value json = read_json(path);
+  if (!json.isArray()) return {parse_in(json, path)};
+  if (json.empty()) throw ScenarioError(path + ": an empty list of power systems");
+  std::vector<Scenario> systems;
+  for (Json::ArrayIndex i = 0; i < json.size(); ++i)
+    systems.push_back(parse_in(json[i], path + ": [" + std::to_string(i) + "]"));
+  return systems;
 }
 
 Json::Value scenario_json(const Scenario& s) {

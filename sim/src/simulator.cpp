@@ -94,6 +94,7 @@ void Simulator::on_frame(std::string_view frame) {
   if (header.adr != scenario_.address) return;  // another device's command
 
   Event event;
+  event.address = header.adr;
   event.cid2 = header.cid2;
   event.cycle = cycle_;
   // On a half-duplex line the command comes back before anything else.

@@ -255,6 +255,22 @@ TEST_F(DriverTest, RefusedFramesLeaveTheStepAsItWas) {
   EXPECT_EQ(device->Step(), 4);
 }
 
+// A complete frame ends what the serial layer counted, whatever its length;
+// the short one is still refused by the protocol layer.
+TEST_F(DriverTest, CompleteFramesClearTheInputCountMidCycle) {
+  run_to_step(3);
+  const std::string complete[] = {"~\r", "~0\r", "~210141\r", wire::kAnswer44};
+  for (const std::string& frame : complete) {
+    SCOPED_TRACE(frame.size());
+    device->SetInputCount(9);
+    testing::internal::CaptureStdout();
+    feed(frame);
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(device->InputCount(), 0u);
+  }
+  EXPECT_EQ(device->Step(), 4);  // only the real answer moved the cycle on
+}
+
 TEST_F(DriverTest, RefreshStatusAbandonsTheRunningCycle) {
   run_to_step(5);
   EXPECT_EQ(device->RefreshStatus(), 1);

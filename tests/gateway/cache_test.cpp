@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <iterator>
 #include <stdexcept>
 
 #include "cache_store.h"
@@ -24,11 +23,6 @@ std::string query(const SMDSPDevice& device) {
   return "answered";
 }
 
-std::string file_bytes(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
-
 gw::GatewayOptions cached_options(const gwtest::TempDir& dir, const std::string& port,
                                   const std::string& record) {
   auto options = gwtest::quick_options(port, dir.File(record), 1);
@@ -48,7 +42,7 @@ TEST(GatewayCache, RestartHandsTheDriverItsLastPublishedBlock) {
   ASSERT_EQ(snapshot.size(), 1u);
   const std::string cache_file = gw::CacheStore(dir.File("cache")).PathFor(1000);
   const qmr4100::Block published = gwtest::block_of(snapshot[0]);
-  EXPECT_EQ(file_bytes(cache_file), std::string(published.begin(), published.end()));
+  EXPECT_EQ(gw::CacheStore::Read(cache_file, 1000).block, published);
 
   gw::Gateway restarted(cached_options(dir, server.path(), "second.jsonl"));
   EXPECT_EQ(query(*restarted.Devices().front()), "不支持变量");

@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 
 #include "support.h"
@@ -90,10 +91,12 @@ TEST(GatewayProgram, SimulateShowsCyclesAndTheScriptedAlarm) {
   EXPECT_NE(outcome.output.find("alarm cleared"), std::string::npos);
   EXPECT_EQ(gwtest::events_named(gwtest::read_record(dir.File("r.jsonl")), "snapshot").size(), 6u);
 
-  const Outcome shown =
-      run_gateway("--show-cache " + dir.File("cache/varnok_qmr4100-1000.snapshot"));
-  EXPECT_EQ(shown.status, 0) << shown.output;
-  EXPECT_NE(shown.output.find("module count"), std::string::npos) << shown.output;
+  for (const std::string& path :
+       {dir.File("cache/varnok_qmr4100-1000.snapshot"), dir.File("cache")}) {
+    const Outcome shown = run_gateway("--show-cache " + path);
+    EXPECT_EQ(shown.status, 0) << shown.output;
+    EXPECT_NE(shown.output.find("module count"), std::string::npos) << shown.output;
+  }
 }
 
 TEST(GatewayProgram, TerminationStopsCleanlyWithACompleteRecord) {
@@ -114,15 +117,49 @@ TEST(GatewayProgram, TerminationStopsCleanlyWithACompleteRecord) {
   EXPECT_EQ(gwtest::events_named(events, "batch").size(), snapshots.size());
 }
 
-TEST(GatewayProgram, ShowCacheRefusesAFileOfTheWrongSize) {
-  gwtest::TempDir dir;
-  std::ofstream(dir.File("short.snapshot"), std::ios::binary) << std::string(10, '\0');
-  const Outcome outcome = run_gateway("--show-cache " + dir.File("short.snapshot"));
-  EXPECT_NE(outcome.status, 0);
-  EXPECT_NE(outcome.output.find("10 bytes; a cached snapshot has exactly 895 bytes"),
-            std::string::npos)
-      << outcome.output;
+struct UnsoundCache {
+  const char* name;      // under the test's directory
+  std::string contents;  // written to `name`, or to a cache file inside it when it ends in "/"
+  const char* message;
+};
+
+void PrintTo(const UnsoundCache& row, std::ostream* out) { *out << row.name; }
+
+std::string pseudo_random(std::size_t size) {
+  std::string bytes(size, '\0');
+  for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>(i * 151 + 7);
+  return bytes;
 }
+
+// Each refused with a non-zero exit and a message naming the file.
+const UnsoundCache kUnsoundCaches[] = {
+    {"random.bin", pseudo_random(895), "random.bin: not a cache file: no format marker"},
+    {"short.snapshot", std::string(10, '\0'), "short.snapshot: 10 bytes, a cache file has 915"},
+    {"missing.snapshot", "", "missing.snapshot: cannot open: No such file or directory"},
+    {"empty/", "", "empty: holds no cache files"},
+    {"damaged/", pseudo_random(915), "varnok_qmr4100-1000.snapshot: not a cache file"},
+};
+
+class ShowCache : public testing::TestWithParam<UnsoundCache> {};
+
+TEST_P(ShowCache, RefusesWhatIsNoSoundCacheFile) {
+  gwtest::TempDir dir;
+  const UnsoundCache& row = GetParam();
+  std::string path = dir.File(row.name);
+  if (path.back() == '/') {
+    path.pop_back();
+    std::filesystem::create_directory(path);
+    if (!row.contents.empty())
+      std::ofstream(path + "/varnok_qmr4100-1000.snapshot", std::ios::binary) << row.contents;
+  } else if (!row.contents.empty()) {
+    std::ofstream(path, std::ios::binary) << row.contents;
+  }
+  const Outcome outcome = run_gateway("--show-cache " + path);
+  EXPECT_EQ(outcome.status, 2) << outcome.output;
+  EXPECT_NE(outcome.output.find(row.message), std::string::npos) << outcome.output;
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, ShowCache, testing::ValuesIn(kUnsoundCaches));
 
 }  // namespace
 

@@ -7,9 +7,11 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
+#include <boost/crc.hpp>
 #include <gtest/gtest.h>
 
 #include "driver/snapshot_layout.h"
@@ -137,6 +139,73 @@ TEST_F(CacheStoreTest, DamagedFilesAreNamedWithTheirProblem) {
     EXPECT_NE(problem.find(store.PathFor(kDataId)), std::string::npos) << problem;
     EXPECT_NE(problem.find(damage.expected_problem), std::string::npos) << problem;
   }
+}
+
+// A saved file: header, then the block.
+std::string saved_file(const Block& block) {
+  std::string file = std::string("QMRC\x01\x00\x14\x00", 8) + std::string(12, '\0');
+  for (int i = 0; i < 4; ++i) file[8 + i] = static_cast<char>(kDataId >> (8 * i));
+  file[12] = static_cast<char>(0x7F);  // 895, little-endian
+  file[13] = 0x03;
+  boost::crc_32_type crc;
+  crc.process_bytes(block.data(), block.size());
+  for (int i = 0; i < 4; ++i) file[16 + i] = static_cast<char>(crc.checksum() >> (8 * i));
+  return file + as_string(block);
+}
+
+std::string changed(std::string bytes, std::size_t offset, char value) {
+  bytes[offset] = value;
+  return bytes;
+}
+
+TEST_F(CacheStoreTest, FileCarriesMarkerVersionDataIdLengthAndCrc) {
+  CacheStore store(directory);
+  const Block block = make_block(kDataId, 0x5A);
+  std::string error;
+  ASSERT_TRUE(store.Save(kDataId, block.data(), block.size(), error)) << error;
+  std::ifstream file(store.PathFor(kDataId), std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), saved_file(block));
+}
+
+TEST_F(CacheStoreTest, FilesFailingTheCheckAreNotRestored) {
+  const std::string good = saved_file(make_block(kDataId, 0x21));
+  std::string random(895, '\0');
+  for (std::size_t i = 0; i < random.size(); ++i) random[i] = static_cast<char>(i * 151 + 7);
+  const Damage damages[] = {
+      {"random bytes", random, "not a cache file: no format marker"},
+      {"random bytes of the size of a file", random + std::string(20, 'x'), "no format marker"},
+      {"block byte changed", changed(good, 20 + 300, 0x22), "CRC mismatch"},
+      {"CRC changed", changed(good, 16, 0x00), "CRC mismatch"},
+      {"later version", changed(good, 4, 0x02), "version 2"},
+      {"another block length", changed(good, 12, 0x7E), "894-byte block"},
+      {"header of another device", changed(good, 8, 0x01), "data id 769, not 1000"},
+      {"old block of too many modules", as_string(make_block(kDataId, 65)), "module count 65"},
+  };
+  CacheStore store(directory);
+  for (const Damage& damage : damages) {
+    SCOPED_TRACE(damage.name);
+    write_file(store.PathFor(kDataId), damage.contents);
+    std::string problem;
+    EXPECT_FALSE(store.Load(kDataId, problem).has_value());
+    EXPECT_NE(problem.find(damage.expected_problem), std::string::npos) << problem;
+  }
+}
+
+// Files of gateways before the header are restored, and the next save
+// writes the header.
+TEST_F(CacheStoreTest, OldBareBlockIsRestoredAndRewrittenOnSave) {
+  CacheStore store(directory);
+  const Block old_block = make_block(kDataId, 0x30);
+  write_file(store.PathFor(kDataId), as_string(old_block));
+  std::string problem;
+  EXPECT_EQ(store.Load(kDataId, problem), as_string(old_block)) << problem;
+  EXPECT_TRUE(CacheStore::Read(store.PathFor(kDataId), kDataId).old_format);
+  EXPECT_FALSE(CacheStore::Read(store.PathFor(kDataId), std::nullopt).block.has_value());
+
+  std::string error;
+  ASSERT_TRUE(store.Save(kDataId, old_block.data(), old_block.size(), error)) << error;
+  EXPECT_FALSE(CacheStore::Read(store.PathFor(kDataId), std::nullopt).old_format);
+  EXPECT_EQ(store.Load(kDataId, problem), as_string(old_block)) << problem;
 }
 
 TEST_F(CacheStoreTest, DirectoryInPlaceOfTheFileIsUnreadable) {

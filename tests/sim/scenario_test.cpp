@@ -119,6 +119,24 @@ TEST(Scenario, LoadErrorsNameTheFile) {
   }
 }
 
+TEST(Scenario, FileListsThePowerSystemsOfOneLine) {
+  const std::string path =
+      ::testing::TempDir() + "qmr4100_sim_" + std::to_string(::getpid()) + "_line.json";
+  std::ofstream(path) << R"([{"address": 1}, {"address": 2, "system_value": 480}])";
+  const auto systems = qmr4100::sim::load_systems(path);
+  ASSERT_EQ(systems.size(), 2u);
+  EXPECT_EQ(systems[1].address, 2);
+  EXPECT_EQ(systems[1].system_value, 480);
+  std::ofstream(path) << R"([{"address": 1}, {"address": 256}])";
+  try {
+    qmr4100::sim::load_systems(path);
+    FAIL() << "accepted";
+  } catch (const ScenarioError& e) {
+    EXPECT_EQ(std::string(e.what()).rfind(path + ": [1]: address", 0), 0u) << e.what();
+  }
+  std::remove(path.c_str());
+}
+
 TEST(Scenario, ChangesHoldFromFirstToLastCycleAndRamp) {
   qmr4100::sim::Scenario s = with_modules(2);
   s.system_value = 500;

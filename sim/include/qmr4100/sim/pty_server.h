@@ -1,10 +1,11 @@
-// Serves a Simulator on a pseudo-terminal it creates, or on a serial device,
-// from its own thread.
+// Serves simulated power systems on a pseudo-terminal it creates, or on a
+// serial device, from its own thread: one system, or several sharing the line.
 #pragma once
 
 #include <chrono>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "qmr4100/sim/faults.h"
 #include "qmr4100/sim/scenario.h"
@@ -24,6 +25,8 @@ class PtyServer {
  public:
   // Opens the port and starts serving; throws std::runtime_error if it cannot.
   PtyServer(Scenario scenario, FaultPlan faults, ServeOptions options);
+  // Several systems on the line, each at its own address (see Bus).
+  PtyServer(std::vector<Scenario> systems, FaultPlan faults, ServeOptions options);
   ~PtyServer();
   PtyServer(const PtyServer&) = delete;
   PtyServer& operator=(const PtyServer&) = delete;
@@ -31,8 +34,10 @@ class PtyServer {
   // The end a gateway opens: the symlink if one is set, else the pty or device path.
   const std::string& path() const;
   void stop();
+  // Of the first system.
   int cycle() const;
   qmr4100::Block expected_block(int cycle) const;
+  // Of every system together.
   FaultCounts fault_counts() const;
   std::uint64_t answers() const;
 

@@ -70,6 +70,8 @@ Scenario at_cycle(const Scenario& s, int cycle);
 Scenario parse_scenario(const Json::Value& json);
 // Reads and parses a JSON file; errors name the file.
 Scenario load_scenario(const std::string& path);
+// A file of one scenario, or of a list of them: the power systems of one line.
+std::vector<Scenario> load_systems(const std::string& path);
 Json::Value scenario_json(const Scenario& s);
 std::string scenario_to_json(const Scenario& s);
 

@@ -52,6 +52,7 @@ class Simulator {
 
   // What happened to one command addressed to this power system.
   struct Event {
+    std::uint8_t address = 0;  // ADR of the command
     std::uint8_t cid2 = 0;
     bool answered = false;  // false: dropped, or the port bounced
     std::uint8_t rtn = 0;
