@@ -17,6 +17,7 @@
 #include "support.h"
 
 struct mosquitto;
+struct mosquitto_message;
 
 namespace gwtest {
 
@@ -67,7 +68,7 @@ class Subscriber {
   std::vector<Received> Messages();
 
  private:
-  static void OnMessage(mosquitto*, void* self, const struct mosquitto_message* message);
+  static void OnMessage(mosquitto*, void* self, const mosquitto_message* message);
   static void OnConnect(mosquitto*, void* self, int rc);
   mosquitto* m_mosq;
   std::mutex m_mutex;

@@ -157,7 +157,9 @@ TEST(Mqtt, AvailabilityFollowsASilentDevice) {
   ASSERT_FALSE(subscriber.WaitForTopic("qmr4100/1000/availability", "offline").empty());
   ASSERT_TRUE(subscriber.WaitFor([](const auto& m) { return count_events(m, "offline") == 1; }));
   for (const Json::Value& event : events(subscriber.Messages()))
-    if (event["event"] == "offline") EXPECT_FALSE(event["reason"].asString().empty());
+    if (event["event"] == "offline") {
+      EXPECT_FALSE(event["reason"].asString().empty());
+    }
 }
 
 // Absent when the gateway starts, there a little later, then restarted.
