@@ -15,6 +15,7 @@
 #include <json/reader.h>
 
 #include "mqtt_broker.h"
+#include "config.h"
 #include "mqtt_output.h"
 #include "qmr4100/sim/pty_server.h"
 
@@ -291,5 +292,46 @@ INSTANTIATE_TEST_SUITE_P(Table, MqttAccess, testing::ValuesIn(kAccess),
                            for (char& c : name) if (c == ' ') c = '_';
                            return name;
                          });
+
+}  // namespace
+
+namespace {
+
+struct UrlCase {
+  const char* url;
+  const char* host;  // nullptr: refused
+  int port;
+  bool tls;
+};
+
+TEST(MqttSettings, BrokerUrls) {
+  const UrlCase cases[] = {
+      {"mqtt://broker.local", "broker.local", 1883, false},
+      {"mqtts://10.0.0.5", "10.0.0.5", 8883, true},
+      {"mqtt://127.0.0.1:18830", "127.0.0.1", 18830, false},
+      {"mqtts://[::1]:9000", "::1", 9000, true},
+      {"http://broker", nullptr, 0, false},
+      {"mqtt://", nullptr, 0, false},
+      {"mqtt://host:99999", nullptr, 0, false},
+  };
+  for (const UrlCase& row : cases) {
+    if (!row.host) {
+      EXPECT_THROW(gw::parse_mqtt_url(row.url), gw::ConfigError) << row.url;
+      continue;
+    }
+    const gw::MqttBroker broker = gw::parse_mqtt_url(row.url);
+    EXPECT_EQ(broker.host, row.host);
+    EXPECT_EQ(broker.port, row.port) << row.url;
+    EXPECT_EQ(broker.tls, row.tls) << row.url;
+  }
+  Json::Value section;
+  section["url"] = "mqtt://h";
+  section["ha_discovery"] = "ha";
+  const gw::MqttSettings settings = gw::parse_mqtt_settings(section);
+  EXPECT_TRUE(settings.ha_discovery);
+  EXPECT_EQ(settings.ha_prefix, "ha");
+  section["password"] = "never in the configuration";
+  EXPECT_THROW(gw::parse_mqtt_settings(section), gw::ConfigError);
+}
 
 }  // namespace
