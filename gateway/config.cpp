@@ -29,7 +29,8 @@ const std::set<std::int64_t> kBauds = {1200, 2400, 4800, 9600, 19200, 38400, 576
 const std::set<std::string> kDeviceKeys = {"port", "address",  "data_id", "name",
                                            "baud", "interval", "fields"};
 const std::set<std::string> kTopKeys = {"devices", "interval",      "timeout",       "cache_dir",
-                                        "record",  "record_max_mb", "offline_after", "fields"};
+                                        "record",  "record_max_mb", "offline_after", "fields",
+                                        "mqtt"};
 const std::set<std::string> kLabelKeys = {"label", "unit"};
 
 std::string json_text(const Json::Value& value) {
@@ -52,6 +53,7 @@ class Problems {
         fmt::format("{}: {} is not allowed (allowed: {})", key, json_text(value), allowed));
   }
   void Missing(const std::string& key) { m_lines.push_back(key + " is missing"); }
+  void Add(const std::string& line) { m_lines.push_back(line); }
   void ThrowIfAny() const {
     if (!m_lines.empty()) throw ConfigError(fmt::format("{}", fmt::join(m_lines, "\n")));
   }
@@ -204,6 +206,18 @@ std::vector<DeviceConfig> read_devices(const Json::Value& json, Problems& proble
   return devices;
 }
 
+// An output's own section, read by its own parser, which stops at its first problem.
+template <class Settings, class Parser>
+void read_section(const Json::Value& json, const char* key, Parser parse, Settings& settings,
+                  Problems& problems) {
+  if (!json.isMember(key)) return;
+  try {
+    settings = parse(json[key], settings);
+  } catch (const ConfigError& error) {
+    problems.Add(error.what());
+  }
+}
+
 void read_settings(const Json::Value& json, GatewayConfig& config, Problems& problems) {
   if (json.isMember("interval"))
     read_seconds(json["interval"], "interval", true, kMaxInterval, config.interval, problems);
@@ -220,6 +234,7 @@ void read_settings(const Json::Value& json, GatewayConfig& config, Problems& pro
     read_integer(json["offline_after"], "offline_after", 1, kMaxOfflineAfter, cycles, problems);
   config.offline_after = static_cast<int>(cycles);
   if (json.isMember("fields")) config.fields = read_fields(json["fields"], "fields", problems);
+  read_section(json, "mqtt", parse_mqtt_settings, config.mqtt, problems);
 }
 
 // Each problem on its own line, each naming the file.

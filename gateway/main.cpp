@@ -15,6 +15,7 @@
 #include "cache_show.h"
 #include "config.h"
 #include "gateway.h"
+#include "mqtt_output.h"
 #include "qmr4100/sim/pty_server.h"
 #include "stdout_capture.h"
 
@@ -54,6 +55,7 @@ struct Flags {
   std::optional<int> offline_after;
   bool verbose = false;
   std::string summary = "line";
+  gw::MqttFlags mqtt;
 };
 
 void add_options(CLI::App& app, Flags& flags) {
@@ -114,6 +116,7 @@ void add_options(CLI::App& app, Flags& flags) {
   app.add_option("--show-cache", flags.show_cache,
                  "Check and print every field of a snapshot cache file, or of each cache file "
                  "in a directory, and exit");
+  gw::add_mqtt_options(app, flags.mqtt);
 }
 
 // The simulator's port is a symlink that follows the pseudo-terminal when it bounces.
@@ -179,9 +182,20 @@ int run(const Flags& flags) {
   unsigned int simulated_address = 0;
   if (flags.simulate) simulator = start_simulator(flags, simulated_address, console);
   const std::string simulated_port = simulator ? simulator->path() : "";
-  gateway.emplace(gateway_options(flags, simulated_port, simulated_address, capture.ConsoleFd()));
+  gw::GatewayOptions options =
+      gateway_options(flags, simulated_port, simulated_address, capture.ConsoleFd());
+  const gw::MqttSettings mqtt_settings = gw::apply_mqtt_flags(flags.mqtt, options.config.mqtt);
+  gateway.emplace(std::move(options));
   recipient = &*gateway;
+  std::optional<gw::MqttOutput> mqtt;
+  if (mqtt_settings.Enabled()) {
+    mqtt.emplace(mqtt_settings, gateway->Io(), gateway->Model(),
+                 [&console](const std::string& line) { console.TimedLine(line); });
+    gateway->AddListener(*mqtt);
+    mqtt->Start();
+  }
   const int result = gateway->Run();
+  if (mqtt) mqtt->Close();
   if (simulator) {
     console.Line(fmt::format("simulator: {} answers; faults injected: {}", simulator->answers(),
                              sim::format_fault_counts(simulator->fault_counts())));

@@ -1,0 +1,337 @@
+// The gateway publishing to a real mosquitto broker: what subscribers see of
+// a run, and how the output copes with a broker that is away, restarts,
+// refuses it or cannot be trusted.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <thread>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <json/reader.h>
+
+#include "mqtt_broker.h"
+#include "config.h"
+#include "mqtt_output.h"
+#include "qmr4100/sim/pty_server.h"
+
+namespace gw = qmr4100::gateway;
+namespace sim = qmr4100::sim;
+
+namespace {
+
+Json::Value parse(const std::string& text) {
+  Json::Value json;
+  std::string errors;
+  Json::CharReaderBuilder builder;
+  const std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
+  reader->parse(text.data(), text.data() + text.size(), &json, &errors);
+  return json;
+}
+
+std::vector<Json::Value> events(const std::vector<gwtest::Received>& messages) {
+  std::vector<Json::Value> found;
+  for (const gwtest::Received& message : messages)
+    if (message.topic == "qmr4100/1000/event") found.push_back(parse(message.payload));
+  return found;
+}
+
+std::size_t count_events(const std::vector<gwtest::Received>& messages, const char* name) {
+  std::size_t count = 0;
+  for (const Json::Value& event : events(messages)) count += event["event"] == name;
+  return count;
+}
+
+// A gateway polling the simulator on its own thread, with an MQTT output.
+class MqttRun {
+ public:
+  MqttRun(const std::string& port, gw::MqttSettings settings, int cycles = 0) {
+    gw::GatewayOptions options = gwtest::quick_options(port, "", cycles);
+    options.deadline = 60;
+    options.console_fd = -1;
+    m_gateway.emplace(options);
+    m_output.emplace(settings, m_gateway->Io(), m_gateway->Model(),
+                     [this](const std::string& line) { said.Add(line); });
+    m_gateway->AddListener(*m_output);
+    m_output->Start();
+    m_thread = std::thread([this] { m_gateway->Run(); });
+  }
+  ~MqttRun() { Finish(); }
+
+  void Finish() {
+    if (!m_thread.joinable()) return;
+    m_gateway->Stop();
+    m_thread.join();
+    m_output->Close();
+  }
+  std::uint64_t Published() const {
+    return m_gateway->Model().Read(1000, [](const gw::DeviceState& d) {
+      return d.Count().published;
+    });
+  }
+  gw::Counters Counts() const {
+    return m_gateway->Model().Read(1000, [](const gw::DeviceState& d) { return d.Count(); });
+  }
+  bool WaitForPublished(std::uint64_t cycles) const {
+    for (int i = 0; i < 2000 && Published() < cycles; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return Published() >= cycles;
+  }
+  gw::MqttOutput& Output() { return *m_output; }
+
+  gwtest::SaidLines said;
+
+ private:
+  std::optional<gw::Gateway> m_gateway;
+  std::optional<gw::MqttOutput> m_output;
+  std::thread m_thread;
+};
+
+gw::MqttSettings settings_for(const gwtest::Broker& broker) {
+  gw::MqttSettings settings;
+  settings.url = broker.Url();
+  settings.client_id = "qmr4100-test";
+  settings.ha_discovery = true;
+  return settings;
+}
+
+TEST(Mqtt, SubscribersSeeStateAlarmsEventsAndDiscovery) {
+  gwtest::Broker broker;
+  gwtest::Subscriber subscriber(broker);
+  sim::PtyServer server(sim::default_scenario(), {}, {});
+  {
+    MqttRun run(server.path(), settings_for(broker), 5);
+    ASSERT_TRUE(run.WaitForPublished(5));
+  }
+  // Module 2 reports a fault in cycle 3 only: raised, then cleared.
+  ASSERT_TRUE(subscriber.WaitFor([](const auto& messages) {
+    return count_events(messages, "cleared") > 0 && messages.back().payload == "offline";
+  }));
+  const std::vector<gwtest::Received> messages = subscriber.Messages();
+  std::map<std::string, std::string> last;
+  for (const gwtest::Received& message : messages) last[message.topic] = message.payload;
+
+  EXPECT_EQ(last["qmr4100/gateway/status"], "offline");
+  EXPECT_EQ(last["qmr4100/1000/availability"], "online");
+  const Json::Value state = parse(last["qmr4100/1000/state"]);
+  Json::Value snapshot;
+  snapshot["bytes"] = state["block"];
+  EXPECT_EQ(sim::compare_block(gwtest::block_of(snapshot), server.expected_block(5)),
+            std::nullopt);
+  EXPECT_EQ(parse(last["qmr4100/1000/alarms"]).size(), 0u) << "the fault cleared";
+
+  const std::vector<Json::Value> published = events(messages);
+  ASSERT_GE(published.size(), 3u);
+  EXPECT_EQ(published[0]["event"], "online");
+  std::vector<Json::Value> alarms;
+  for (const Json::Value& event : published)
+    if (event["event"] != "online") alarms.push_back(event);
+  ASSERT_EQ(alarms.size(), 2u);
+  EXPECT_EQ(alarms[0]["event"], "raised");
+  EXPECT_EQ(alarms[1]["event"], "cleared");
+  EXPECT_EQ(alarms[0]["desc"], alarms[1]["desc"]);
+  for (const char* key : {"id", "code", "name", "desc", "seq", "time"})
+    EXPECT_TRUE(alarms[0].isMember(key)) << key;
+
+  const Json::Value fault = parse(
+      last["homeassistant/binary_sensor/qmr4100_1000/module_4_fault/config"]);
+  EXPECT_EQ(fault["unique_id"], "qmr4100_1000_module_4_fault");
+  EXPECT_EQ(fault["device_class"], "problem");
+  EXPECT_EQ(fault["state_topic"], "qmr4100/1000/state");
+  EXPECT_EQ(fault["availability"][1]["topic"], "qmr4100/1000/availability");
+  EXPECT_EQ(last.count("homeassistant/sensor/qmr4100_1000/module_5_value/config"), 0u);
+  EXPECT_EQ(parse(last["homeassistant/sensor/qmr4100_1000/system_value/config"])["device"]["name"],
+            "device 1000");
+}
+
+TEST(Mqtt, AvailabilityFollowsASilentDevice) {
+  gwtest::Broker broker;
+  gwtest::Subscriber subscriber(broker);
+  sim::PtyServer server(sim::default_scenario(), {}, {});
+  MqttRun run(server.path(), settings_for(broker));
+  ASSERT_FALSE(subscriber.WaitForTopic("qmr4100/1000/availability", "online").empty());
+  server.stop();
+  ASSERT_FALSE(subscriber.WaitForTopic("qmr4100/1000/availability", "offline").empty());
+  ASSERT_TRUE(subscriber.WaitFor([](const auto& m) { return count_events(m, "offline") == 1; }));
+  for (const Json::Value& event : events(subscriber.Messages()))
+    if (event["event"] == "offline") {
+      EXPECT_FALSE(event["reason"].asString().empty());
+    }
+}
+
+// Absent when the gateway starts, there a little later, then restarted.
+TEST(Mqtt, BrokerAbsentThenRestartedLosesNoCycleAndGetsCurrentState) {
+  gwtest::Broker broker({}, false);
+  sim::PtyServer server(sim::default_scenario(), {}, {});
+  MqttRun run(server.path(), settings_for(broker));
+  ASSERT_TRUE(run.said.WaitFor("cannot connect"));
+  ASSERT_TRUE(run.WaitForPublished(3)) << "polling goes on without the broker";
+
+  broker.Start();
+  {
+    gwtest::Subscriber subscriber(broker);
+    EXPECT_FALSE(subscriber.WaitForTopic("qmr4100/gateway/status", "online").empty());
+    EXPECT_FALSE(subscriber.WaitForTopic("qmr4100/1000/state").empty());
+  }
+  EXPECT_EQ(run.said.Count("cannot connect"), 1u) << "said once";
+
+  broker.Stop();
+  ASSERT_TRUE(run.said.WaitFor("connection lost"));
+  const std::uint64_t before = run.Published();
+  ASSERT_TRUE(run.WaitForPublished(before + 3));
+  broker.Start();
+  gwtest::Subscriber subscriber(broker);
+  // The restarted broker kept nothing: all of it comes from the gateway again.
+  for (const char* topic : {"qmr4100/1000/state", "qmr4100/1000/alarms",
+                            "homeassistant/sensor/qmr4100_1000/module_1_value/config"})
+    EXPECT_FALSE(subscriber.WaitForTopic(topic).empty()) << topic;
+  EXPECT_EQ(subscriber.WaitForTopic("qmr4100/1000/availability"), "online");
+  const gw::Counters counts = run.Counts();
+  EXPECT_EQ(counts.abandoned + counts.failed, 0u);
+}
+
+// Module 1 faulty in every other cycle: two events per two cycles.
+sim::Scenario flapping_scenario(int cycles) {
+  sim::Scenario scenario = sim::default_scenario();
+  scenario.changes.clear();
+  for (int cycle = 1; cycle <= cycles; cycle += 2) {
+    sim::Change change;
+    change.from = change.to = cycle;
+    change.target = sim::Change::Target::ModuleStatus;
+    change.module = 1;
+    change.value = 1;
+    scenario.changes.push_back(change);
+  }
+  return scenario;
+}
+
+TEST(Mqtt, EventsWaitInABoundedQueueWhileTheBrokerIsAway) {
+  gwtest::Broker broker({}, false);
+  sim::PtyServer server(flapping_scenario(20), {}, {});
+  gw::MqttSettings settings = settings_for(broker);
+  settings.queue_limit = 5;
+  MqttRun run(server.path(), settings);
+  ASSERT_TRUE(run.WaitForPublished(24));
+  ASSERT_TRUE(run.said.WaitFor("dropping the oldest"));
+  EXPECT_EQ(run.said.Count("dropping the oldest"), 1u);
+
+  broker.Start();
+  gwtest::Subscriber subscriber(broker);
+  ASSERT_TRUE(run.said.WaitFor("events dropped while disconnected"));
+  EXPECT_TRUE(subscriber.WaitFor([](const auto& m) { return events(m).size() >= 5; }));
+  EXPECT_EQ(events(subscriber.Messages()).size(), 5u) << "the newest five, nothing more";
+}
+
+TEST(Mqtt, LastWillMarksAKilledGatewayOffline) {
+  gwtest::Broker broker;
+  gwtest::Subscriber subscriber(broker);
+  const pid_t gateway = fork();
+  if (gateway == 0) {
+    const std::string url = broker.Url();
+    execl(GATEWAY_PROGRAM, GATEWAY_PROGRAM, "--simulate", "--cycles", "0", "--mqtt", url.c_str(),
+          static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  const bool online = !subscriber.WaitForTopic("qmr4100/gateway/status", "online").empty();
+  kill(gateway, SIGKILL);
+  waitpid(gateway, nullptr, 0);
+  std::filesystem::remove(std::filesystem::temp_directory_path() /
+                          ("qmr4100-gateway-sim-" + std::to_string(gateway)));
+  ASSERT_TRUE(online);
+  EXPECT_TRUE(subscriber.WaitFor([](const auto& messages) {
+    return !messages.empty() && messages.back().topic == "qmr4100/gateway/status" &&
+           messages.back().payload == "offline";
+  }));
+}
+
+struct AccessCase {
+  const char* name;
+  gwtest::BrokerOptions broker;
+  const char* password;  // written to the password file; "" for none
+  const char* ca;        // file of the broker's directory; "" for none
+  const char* said;      // what the gateway tells the operator
+};
+
+void PrintTo(const AccessCase& row, std::ostream* out) { *out << row.name; }
+
+const AccessCase kAccess[] = {
+    {"right password", {true, false}, "right-password", "", "connected to"},
+    {"wrong password", {true, false}, "wrong-password", "", "not authorised"},
+    {"trusted CA", {false, true}, "", "ca.crt", "connected to"},
+    {"other CA", {false, true}, "", "other-ca.crt", "certificate verify failed"},
+};
+
+class MqttAccess : public testing::TestWithParam<AccessCase> {};
+
+TEST_P(MqttAccess, BrokerAcceptsOrRefusesWithAClearMessage) {
+  const AccessCase& row = GetParam();
+  gwtest::Broker broker(row.broker);
+  gwtest::TempDir dir;
+  gw::MqttSettings settings = settings_for(broker);
+  if (*row.password) {
+    std::ofstream(dir.File("password")) << row.password << "\n";
+    settings.user = "gateway";
+    settings.password_file = dir.File("password");
+  }
+  if (*row.ca) settings.ca_file = broker.File(row.ca);
+  sim::PtyServer server(sim::default_scenario(), {}, {});
+  MqttRun run(server.path(), settings);
+  ASSERT_TRUE(run.said.WaitFor(row.said)) << testing::PrintToString(run.said.Lines());
+  run.Finish();
+  for (const std::string& line : run.said.Lines())
+    EXPECT_EQ(line.find("password"), std::string::npos) << line;
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, MqttAccess, testing::ValuesIn(kAccess),
+                         [](const auto& info) {
+                           std::string name = info.param.name;
+                           for (char& c : name) if (c == ' ') c = '_';
+                           return name;
+                         });
+
+}  // namespace
+
+namespace {
+
+struct UrlCase {
+  const char* url;
+  const char* host;  // nullptr: refused
+  int port;
+  bool tls;
+};
+
+TEST(MqttSettings, BrokerUrls) {
+  const UrlCase cases[] = {
+      {"mqtt://broker.local", "broker.local", 1883, false},
+      {"mqtts://10.0.0.5", "10.0.0.5", 8883, true},
+      {"mqtt://127.0.0.1:18830", "127.0.0.1", 18830, false},
+      {"mqtts://[::1]:9000", "::1", 9000, true},
+      {"http://broker", nullptr, 0, false},
+      {"mqtt://", nullptr, 0, false},
+      {"mqtt://host:99999", nullptr, 0, false},
+  };
+  for (const UrlCase& row : cases) {
+    if (!row.host) {
+      EXPECT_THROW(gw::parse_mqtt_url(row.url), gw::ConfigError) << row.url;
+      continue;
+    }
+    const gw::MqttBroker broker = gw::parse_mqtt_url(row.url);
+    EXPECT_EQ(broker.host, row.host);
+    EXPECT_EQ(broker.port, row.port) << row.url;
+    EXPECT_EQ(broker.tls, row.tls) << row.url;
+  }
+  Json::Value section;
+  section["url"] = "mqtt://h";
+  section["ha_discovery"] = "ha";
+  const gw::MqttSettings settings = gw::parse_mqtt_settings(section);
+  EXPECT_TRUE(settings.ha_discovery);
+  EXPECT_EQ(settings.ha_prefix, "ha");
+  section["password"] = "never in the configuration";
+  EXPECT_THROW(gw::parse_mqtt_settings(section), gw::ConfigError);
+}
+
+}  // namespace
