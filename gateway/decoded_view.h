@@ -4,6 +4,8 @@
 // configured labels and units travel beside them under "labels".
 #pragma once
 
+#include <string>
+
 #include <json/value.h>
 
 #include "device_state.h"
@@ -13,7 +15,11 @@ namespace qmr4100::gateway {
 // Keys: data_id, name, time, received, module_count, system_value, modules
 // [{module, value, states, status, fault, comm_failure}], values_a2, value_95,
 // battery, block, and labels when configured. A device that has not published
-// yet has a view with only data_id and name.
+// yet has a view with only data_id and name (and labels). Written directly as
+// text: it goes out at every publication, and a document tree of 64 modules
+// costs far more than the polling cycle itself.
+std::string decoded_view_text(const DeviceState& device);
+// The same document as a tree, for outputs that put it inside another one.
 Json::Value decoded_view(const DeviceState& device);
 
 // "2026-12-08T21:05:39": the block's own timestamp, local time of the gateway.

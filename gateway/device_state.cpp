@@ -4,6 +4,8 @@
 
 #include <fmt/format.h>
 
+#include "decoded_view.h"
+
 namespace qmr4100::gateway {
 namespace {
 
@@ -53,6 +55,7 @@ std::optional<HealthChange> DeviceState::Published(const Block& block, CyclePoin
   ++m_counters.published;
   m_missed = 0;
   m_history.Add(sample_of(block, received));
+  if (m_keepViewText) m_viewText = decoded_view_text(*this);
   return Become(Health::Online, "published", received);
 }
 
@@ -71,6 +74,11 @@ void DeviceState::ErrorReply(std::uint8_t code) {
 std::optional<HealthChange> DeviceState::PortDown(const std::string& reason,
                                                   WallClock::time_point time) {
   return Become(Health::Offline, reason, time);
+}
+
+void DeviceState::KeepViewText() {
+  m_keepViewText = true;
+  m_viewText = decoded_view_text(*this);
 }
 
 AlarmChange DeviceState::Apply(const AlarmEngine::Transition& transition,

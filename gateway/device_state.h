@@ -67,6 +67,9 @@ class DeviceState {
   void ErrorReply(std::uint8_t code);
   std::optional<HealthChange> PortDown(const std::string& reason, WallClock::time_point time);
   AlarmChange Apply(const AlarmEngine::Transition& transition, WallClock::time_point time);
+  // From now on the decoded view's text is made once per publication, for
+  // outputs that publish it.
+  void KeepViewText();
 
   unsigned int DataId() const { return m_dataId; }
   const std::string& Name() const { return m_name; }
@@ -79,6 +82,8 @@ class DeviceState {
   const std::optional<Block>& LastBlock() const { return m_block; }
   WallClock::time_point Received() const { return m_received; }
   const CyclePoints& LastPoints() const { return m_points; }
+  // The decoded view's text; empty unless kept.
+  const std::string& ViewText() const { return m_viewText; }
   const Counters& Count() const { return m_counters; }
   const std::vector<ActiveAlarm>& Alarms() const { return m_alarms; }
   const History& Values() const { return m_history; }
@@ -101,6 +106,8 @@ class DeviceState {
   Counters m_counters;
   std::vector<ActiveAlarm> m_alarms;
   History m_history;
+  bool m_keepViewText = false;
+  std::string m_viewText;
 };
 
 }  // namespace qmr4100::gateway

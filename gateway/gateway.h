@@ -59,6 +59,8 @@ class Gateway : private PollObserver {
   const StateModel& Model() const { return m_model; }
   // Listeners added before Run see every change of the run.
   void AddListener(StateListener& listener) { m_model.AddListener(listener); }
+  // For outputs that publish the decoded view: it is then written once per publication.
+  void KeepViewTexts() { m_model.KeepViewTexts(); }
   boost::asio::io_context& Io() { return m_io; }
 
   // A line the driver wrote to standard output; any thread.

@@ -29,6 +29,28 @@ std::string json_text(const Json::Value& value) {
   return out.str();
 }
 
+std::string json_quoted(std::string_view text) {
+  std::string quoted;
+  quoted.reserve(text.size() + 2);
+  quoted += '"';
+  for (const char c : text) {
+    switch (c) {
+      case '"': quoted += "\\\""; break;
+      case '\\': quoted += "\\\\"; break;
+      case '\n': quoted += "\\n"; break;
+      case '\r': quoted += "\\r"; break;
+      case '\t': quoted += "\\t"; break;
+      default:
+        if (static_cast<unsigned char>(c) < 0x20)
+          quoted += fmt::format("\\u{:04x}", static_cast<unsigned char>(c));
+        else
+          quoted += c;
+    }
+  }
+  quoted += '"';
+  return quoted;
+}
+
 Json::Value json_number(float value) {
   if (!std::isfinite(value)) return Json::Value();
   // The shortest decimal that reads back as the same float.

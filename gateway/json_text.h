@@ -3,12 +3,15 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include <json/value.h>
 
 namespace qmr4100::gateway {
 
 std::string json_text(const Json::Value& value);
+// `text` as a JSON string literal, quotes included; UTF-8 passes unchanged.
+std::string json_quoted(std::string_view text);
 // A float of the block as the decimal it stands for; null when not a number.
 Json::Value json_number(float value);
 

@@ -191,6 +191,7 @@ int run(const Flags& flags) {
   if (mqtt_settings.Enabled()) {
     mqtt.emplace(mqtt_settings, gateway->Io(), gateway->Model(),
                  [&console](const std::string& line) { console.TimedLine(line); });
+    gateway->KeepViewTexts();
     gateway->AddListener(*mqtt);
     mqtt->Start();
   }

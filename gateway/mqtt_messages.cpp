@@ -117,7 +117,10 @@ MqttMessage availability_message(const std::string& prefix, const DeviceState& d
 }
 
 MqttMessage state_message(const std::string& prefix, const DeviceState& device) {
-  return {device_topic(prefix, device.DataId(), "state"), json_text(decoded_view(device))};
+  // Made once per publication when the gateway keeps it; by hand otherwise (tests, benchmarks).
+  const std::string& kept = device.ViewText();
+  return {device_topic(prefix, device.DataId(), "state"),
+          kept.empty() ? decoded_view_text(device) : kept};
 }
 
 MqttMessage alarms_message(const std::string& prefix, const DeviceState& device) {

@@ -8,6 +8,11 @@ StateModel::StateModel(const GatewayConfig& config) {
                       std::forward_as_tuple(device, config.fields, config.offline_after));
 }
 
+void StateModel::KeepViewTexts() {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  for (auto& entry : m_devices) entry.second.KeepViewText();
+}
+
 void StateModel::Announce(const DeviceState& device, const std::optional<HealthChange>& change) {
   if (!change) return;
   for (StateListener* listener : m_listeners) listener->HealthChanged(device, *change);

@@ -38,6 +38,8 @@ class StateModel {
 
   // Before the run; the listener outlives the model's use.
   void AddListener(StateListener& listener) { m_listeners.push_back(&listener); }
+  // Before the run, by outputs that publish the decoded view's text.
+  void KeepViewTexts();
 
   // io thread only.
   void Published(unsigned int data_id, const Block& block, CyclePoints points,

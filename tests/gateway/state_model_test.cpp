@@ -87,12 +87,13 @@ TEST(DeviceHealth, EachTransitionIsAnnouncedOnce) {
 TEST(DecodedView, CarriesTheBlockWithoutStaleReadings) {
   gw::GatewayConfig config = one_device(3);
   config.fields["system_value"] = {"Bus voltage", "V"};
+  config.devices[0].name = "Site \"A\"\\ 机房\n";
   gw::StateModel model(config);
   const qmr4100::Block block =
       block_with_modules({0x00, qmr4100::kModuleFault, qmr4100::kModuleCommFailure});
   model.Read(1000, [](const gw::DeviceState& device) {
     const Json::Value before = gw::decoded_view(device);
-    EXPECT_EQ(before["name"], "device 1000");
+    EXPECT_EQ(before["name"], "Site \"A\"\\ 机房\n");
     EXPECT_FALSE(before.isMember("block")) << "nothing published yet";
   });
   publish(model, block);
