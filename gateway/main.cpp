@@ -18,6 +18,8 @@
 #include "config.h"
 #include "gateway.h"
 #include "qmr4100/sim/pty_server.h"
+#include "snmp_agent.h"
+#include "snmp_options.h"
 #include "stdout_capture.h"
 
 namespace gw = qmr4100::gateway;
@@ -54,6 +56,7 @@ struct Flags {
   std::optional<int> offline_after;
   bool verbose = false;
   std::string summary = "line";
+  gw::SnmpFlags snmp;
 };
 
 void add_options(CLI::App& app, Flags& flags) {
@@ -113,6 +116,7 @@ void add_options(CLI::App& app, Flags& flags) {
   app.add_option("--seed", flags.seed, "Seed of the simulator's faults")->needs(simulate);
   app.add_option("--show-cache", flags.show_cache,
                  "Print every field of a cached snapshot file and exit");
+  gw::add_snmp_options(app, flags.snmp);
 }
 
 int show_cache(const std::string& path) {
@@ -168,6 +172,7 @@ gw::GatewayOptions gateway_options(const Flags& flags, const std::string& simula
   if (!flags.record.empty()) options.config.record = flags.record;
   if (flags.record_max_mb) options.config.record_max_mb = *flags.record_max_mb;
   if (flags.offline_after) options.config.offline_after = *flags.offline_after;
+  flags.snmp.ApplyTo(options.config.snmp);
   options.record_kept = flags.record_kept;
   options.console_fd = console_fd;
   options.verbose = flags.verbose;
@@ -196,8 +201,13 @@ int run(const Flags& flags) {
   unsigned int simulated_address = 0;
   if (flags.simulate) simulator = start_simulator(flags, simulated_address, console);
   const std::string simulated_port = simulator ? simulator->path() : "";
-  gateway.emplace(gateway_options(flags, simulated_port, simulated_address, capture.ConsoleFd()));
+  gw::GatewayOptions options =
+      gateway_options(flags, simulated_port, simulated_address, capture.ConsoleFd());
+  const gw::SnmpSettings snmp_settings = options.config.snmp;
+  gateway.emplace(std::move(options));
   recipient = &*gateway;
+  const auto snmp = gw::start_snmp_agent(
+      snmp_settings, *gateway, [&console](const std::string& line) { console.TimedLine(line); });
   const int result = gateway->Run();
   if (simulator) {
     console.Line(fmt::format("simulator: {} answers; faults injected: {}", simulator->answers(),
