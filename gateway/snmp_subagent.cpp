@@ -1,5 +1,6 @@
 #include "snmp_subagent.h"
 
+#include <cstring>
 #include <stdexcept>
 
 // clang-format off: net-snmp-config.h must come first.
@@ -19,6 +20,9 @@ namespace {
 
 constexpr const char* kAppName = "qmr4100-gateway";
 const oid kSnmpTrapOid[] = {1, 3, 6, 1, 6, 3, 1, 1, 4, 1, 0};
+// A sub-agent needs no MIB files: without this line Net-SNMP would look for
+// its default list and complain about every module the machine lacks.
+constexpr const char* kNoMibFiles = "mibs :";
 
 std::vector<oid> library_oid(const Oid& ours) { return std::vector<oid>(ours.begin(), ours.end()); }
 
@@ -63,14 +67,18 @@ SnmpSubagent::SnmpSubagent(const SnmpSettings& settings, TreeSource tree, Log lo
   snmp_enable_calllog();
   netsnmp_ds_set_boolean(NETSNMP_DS_APPLICATION_ID, NETSNMP_DS_AGENT_ROLE, 1);
   netsnmp_ds_set_string(NETSNMP_DS_APPLICATION_ID, NETSNMP_DS_AGENT_X_SOCKET, m_socket.c_str());
-  netsnmp_ds_set_int(NETSNMP_DS_APPLICATION_ID, NETSNMP_DS_AGENT_AGENTX_PING_INTERVAL,
-                     m_pingInterval);
   // The gateway says itself when the master comes and goes, once each time.
   netsnmp_ds_set_boolean(NETSNMP_DS_APPLICATION_ID, NETSNMP_DS_AGENT_NO_CONNECTION_WARNINGS, 1);
   // Everything the sub-agent needs is in the gateway's own configuration.
   netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DONT_READ_CONFIGS, 1);
   netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DONT_PERSIST_STATE, 1);
+  netsnmp_config_remember(strdup(kNoMibFiles));
+  // Timers run from Serve on this thread: a SIGALRM could land on any thread.
+  netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_ALARM_DONT_USE_SIG, 1);  // Net-SNMP frees it once read
   if (init_agent(kAppName) != 0) throw std::runtime_error("Net-SNMP agent library did not start");
+  // After init_agent, which sets its default of 15 s.
+  netsnmp_ds_set_int(NETSNMP_DS_APPLICATION_ID, NETSNMP_DS_AGENT_AGENTX_PING_INTERVAL,
+                     m_pingInterval);
 
   Oid objects_oid = mib::root();
   objects_oid.push_back(mib::kObjects);
@@ -91,13 +99,14 @@ SnmpSubagent::SnmpSubagent(const SnmpSettings& settings, TreeSource tree, Log lo
 }
 
 SnmpSubagent::~SnmpSubagent() {
-  snmp_shutdown(kAppName);
+  // First: snmp_shutdown frees the client argument of every callback left.
   snmp_unregister_callback(SNMP_CALLBACK_APPLICATION, SNMPD_CALLBACK_INDEX_START,
                            &SnmpSubagent::Connected, this, 1);
   snmp_unregister_callback(SNMP_CALLBACK_APPLICATION, SNMPD_CALLBACK_INDEX_STOP,
                            &SnmpSubagent::Disconnected, this, 1);
   snmp_unregister_callback(SNMP_CALLBACK_LIBRARY, SNMP_CALLBACK_LOGGING, &SnmpSubagent::Logged,
                            this, 1);
+  snmp_shutdown(kAppName);
 }
 
 void SnmpSubagent::Serve(std::chrono::milliseconds most) {
