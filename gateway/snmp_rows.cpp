@@ -44,12 +44,12 @@ std::string date_and_time(WallClock::time_point time) {
   std::tm utc{};
   gmtime_r(&seconds, &utc);
   const int year = utc.tm_year + 1900;
-  const char octets[] = {static_cast<char>(year >> 8),         static_cast<char>(year & 0xFF),
-                         static_cast<char>(utc.tm_mon + 1),    static_cast<char>(utc.tm_mday),
-                         static_cast<char>(utc.tm_hour),       static_cast<char>(utc.tm_min),
-                         static_cast<char>(utc.tm_sec),        static_cast<char>(millis % 1000 / 100),
-                         '+', 0, 0};
-  return std::string(octets, sizeof octets);
+  const int fields[] = {year >> 8,   year & 0xFF, utc.tm_mon + 1,
+                        utc.tm_mday, utc.tm_hour, utc.tm_min,
+                        utc.tm_sec,  static_cast<int>(millis % 1000 / 100)};
+  std::string octets;
+  for (int field : fields) octets.push_back(static_cast<char>(field));
+  return octets + std::string("+\0\0", 3);  // direction and offset from UTC
 }
 
 SnmpDeviceRow snmp_device_row(const DeviceState& device, WallClock::time_point now) {

@@ -27,7 +27,8 @@ SnmpSettings parse_snmp_config(const Json::Value& json, SnmpSettings defaults) {
         refuse("snmp." + name, value, "a socket path or tcp:HOST:PORT");
       settings.agentx = value.asString();
     } else if (name == "ping_interval") {
-      if (!value.isIntegral() || !value.isInt64() || value.asInt64() < 1 || value.asInt64() > kMaxSnmpPingInterval)
+      if (!value.isIntegral() || !value.isInt64() || value.asInt64() < 1 ||
+          value.asInt64() > kMaxSnmpPingInterval)
         refuse("snmp." + name, value, "an integer 1.." + std::to_string(kMaxSnmpPingInterval));
       settings.ping_interval = value.asInt();
     } else {

@@ -65,6 +65,23 @@ SnmpSubagent::SnmpSubagent(const SnmpSettings& settings, TreeSource tree, Log lo
   snmp_register_callback(SNMP_CALLBACK_LIBRARY, SNMP_CALLBACK_LOGGING, &SnmpSubagent::Logged,
                          this);
   snmp_enable_calllog();
+  ConfigureLibrary();
+  if (init_agent(kAppName) != 0) throw std::runtime_error("Net-SNMP agent library did not start");
+  // After init_agent, which sets its default of 15 s.
+  netsnmp_ds_set_int(NETSNMP_DS_APPLICATION_ID, NETSNMP_DS_AGENT_AGENTX_PING_INTERVAL,
+                     m_pingInterval);
+  RegisterObjects();
+  snmp_register_callback(SNMP_CALLBACK_APPLICATION, SNMPD_CALLBACK_INDEX_START,
+                         &SnmpSubagent::Connected, this);
+  snmp_register_callback(SNMP_CALLBACK_APPLICATION, SNMPD_CALLBACK_INDEX_STOP,
+                         &SnmpSubagent::Disconnected, this);
+  init_snmp(kAppName);  // connects, or schedules the next attempt
+  if (!m_connected)
+    m_log(fmt::format("SNMP: no AgentX master at {} yet; polling goes on, trying every {} s",
+                      m_socket, m_pingInterval));
+}
+
+void SnmpSubagent::ConfigureLibrary() {
   netsnmp_ds_set_boolean(NETSNMP_DS_APPLICATION_ID, NETSNMP_DS_AGENT_ROLE, 1);
   netsnmp_ds_set_string(NETSNMP_DS_APPLICATION_ID, NETSNMP_DS_AGENT_X_SOCKET, m_socket.c_str());
   // The gateway says itself when the master comes and goes, once each time.
@@ -72,30 +89,21 @@ SnmpSubagent::SnmpSubagent(const SnmpSettings& settings, TreeSource tree, Log lo
   // Everything the sub-agent needs is in the gateway's own configuration.
   netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DONT_READ_CONFIGS, 1);
   netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DONT_PERSIST_STATE, 1);
-  netsnmp_config_remember(strdup(kNoMibFiles));
+  netsnmp_config_remember(strdup(kNoMibFiles));  // Net-SNMP frees it once read
   // Timers run from Serve on this thread: a SIGALRM could land on any thread.
-  netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_ALARM_DONT_USE_SIG, 1);  // Net-SNMP frees it once read
-  if (init_agent(kAppName) != 0) throw std::runtime_error("Net-SNMP agent library did not start");
-  // After init_agent, which sets its default of 15 s.
-  netsnmp_ds_set_int(NETSNMP_DS_APPLICATION_ID, NETSNMP_DS_AGENT_AGENTX_PING_INTERVAL,
-                     m_pingInterval);
+  netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_ALARM_DONT_USE_SIG, 1);
+}
 
+void SnmpSubagent::RegisterObjects() {
   Oid objects_oid = mib::root();
   objects_oid.push_back(mib::kObjects);
   const std::vector<oid> objects = library_oid(objects_oid);
   netsnmp_handler_registration* registration = netsnmp_create_handler_registration(
       "qmr4100", &SnmpSubagent::Handle, objects.data(), objects.size(), HANDLER_CAN_RONLY);
+  if (!registration) throw std::runtime_error("Net-SNMP cannot register the QMR4100-MIB");
   registration->handler->myvoid = this;
   if (netsnmp_register_handler(registration) != MIB_REGISTERED_OK)
     throw std::runtime_error("Net-SNMP cannot register the QMR4100-MIB");
-  snmp_register_callback(SNMP_CALLBACK_APPLICATION, SNMPD_CALLBACK_INDEX_START,
-                         &SnmpSubagent::Connected, this);
-  snmp_register_callback(SNMP_CALLBACK_APPLICATION, SNMPD_CALLBACK_INDEX_STOP,
-                         &SnmpSubagent::Disconnected, this);
-  init_snmp(kAppName);
-  if (!m_connected)
-    m_log(fmt::format("SNMP: no AgentX master at {} yet; polling goes on, trying every {} s",
-                      m_socket, m_pingInterval));
 }
 
 SnmpSubagent::~SnmpSubagent() {

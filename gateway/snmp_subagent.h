@@ -39,6 +39,8 @@ class SnmpSubagent {
   void Send(const SnmpNotification& notification);
 
  private:
+  void ConfigureLibrary();
+  void RegisterObjects();
   static int Handle(netsnmp_mib_handler_s* handler,
                     netsnmp_handler_registration_s* registration,
                     netsnmp_agent_request_info_s* info, netsnmp_request_info_s* requests);

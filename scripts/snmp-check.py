@@ -317,7 +317,8 @@ def run_check(processes, setup):
              lambda: snmp.get(f"qmrDeviceHealth.{ANSWERING}") == "online")
     check_tables(snmp, setup.scenario)
     # Module 3 has an alarm all along; module 2's fault adds one while it lasts.
-    during = wait_for("the fault's alarm row", lambda: len(alarm_rows(snmp)) == 2 and alarm_rows(snmp))
+    during = wait_for("the fault's alarm row",
+                      lambda: len(alarm_rows(snmp)) == 2 and alarm_rows(snmp))
     check(snmp.get(f"qmrModuleFault.{ANSWERING}.2") == "true", "module 2 reports its fault")
     check_alarm_rows(during, setup)
     after = wait_for("the fault to clear", lambda: len(alarm_rows(snmp)) == 1 and alarm_rows(snmp))

@@ -12,8 +12,8 @@ using gw::mib::ModuleColumn;
 namespace {
 
 constexpr unsigned int kDataId = 1000;
-const gw::WallClock::time_point kReceived =
-    gw::WallClock::time_point(std::chrono::milliseconds(1796764539'250));  // 2026-12-08T21:15:39.25Z
+const gw::WallClock::time_point kReceived = gw::WallClock::time_point(
+    std::chrono::milliseconds(1796764539'250));  // 2026-12-08T21:15:39.25Z
 
 struct ModuleSetup {
   float value;
@@ -67,8 +67,11 @@ TEST(SnmpTenths, RoundTheBlocksFloatsToTheLineValue) {
     float value;
     std::int32_t tenths;
     const char* text;
-  } cases[] = {{53.5f, 535, "53.5"}, {0.1f, 1, "0.1"}, {6553.5f, 65535, "6553.5"},
-               {0.0f, 0, "0.0"},     {-0.5f, -5, "-0.5"}};
+  } cases[] = {{53.5f, 535, "53.5"},
+               {0.1f, 1, "0.1"},
+               {6553.5f, 65535, "6553.5"},
+               {0.0f, 0, "0.0"},
+               {-0.5f, -5, "-0.5"}};
   for (const auto& c : cases) {
     EXPECT_EQ(gw::to_tenths(c.value), c.tenths) << c.value;
     EXPECT_EQ(gw::tenths_text(c.tenths), c.text) << c.tenths;
@@ -119,9 +122,10 @@ TEST(SnmpDeviceObjects, ShowTheLastBlockInTenths) {
 
 TEST(SnmpModuleObjects, ACommFailedModuleHasStatusButNoValue) {
   gw::DeviceState state = device();
-  state.Published(block_with(0, {{20.1f, 0x00}, {19.9f, qmr4100::kModuleFault},
-                                 {48.0f, qmr4100::kModuleCommFailure}}),
-                  {}, kReceived);
+  state.Published(
+      block_with(
+          0, {{20.1f, 0x00}, {19.9f, qmr4100::kModuleFault}, {48.0f, qmr4100::kModuleCommFailure}}),
+      {}, kReceived);
   gw::SnmpAlarmIndex indices;
   const gw::SnmpTree tree = tree_of(state, indices);
   EXPECT_EQ(tree.Find(module_oid(ModuleColumn::Value, 1))->value, gw::SnmpValue::Integer(201));
@@ -132,8 +136,7 @@ TEST(SnmpModuleObjects, ACommFailedModuleHasStatusButNoValue) {
   EXPECT_FALSE(tree.Find(module_oid(ModuleColumn::Value, 3)));
   EXPECT_FALSE(tree.Find(module_oid(ModuleColumn::ValueText, 3)));
   EXPECT_EQ(tree.Find(module_oid(ModuleColumn::Status, 3))->value, gw::SnmpValue::Gauge(0xFE));
-  EXPECT_EQ(tree.Find(module_oid(ModuleColumn::CommFailure, 3))->value,
-            gw::SnmpValue::Truth(true));
+  EXPECT_EQ(tree.Find(module_oid(ModuleColumn::CommFailure, 3))->value, gw::SnmpValue::Truth(true));
   // A walk goes from the comm-failed module's status on to the next column, skipping nothing.
   EXPECT_EQ(tree.Next(module_oid(ModuleColumn::Value, 2))->oid,
             module_oid(ModuleColumn::ValueText, 1));
