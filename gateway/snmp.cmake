@@ -32,7 +32,8 @@ add_library(qmr4100gw_snmp STATIC
   ${CMAKE_CURRENT_LIST_DIR}/snmp_options.cpp
   ${CMAKE_CURRENT_LIST_DIR}/snmp_rows.cpp
   ${CMAKE_CURRENT_LIST_DIR}/snmp_subagent.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/snmp_tree.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/snmp_tree.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/snmp_wakeup.cpp)
 target_compile_definitions(qmr4100gw_snmp PUBLIC QMR4100_SNMP_ROOT=${qmr4100_root_list})
 target_link_libraries(qmr4100gw_snmp
   PUBLIC qmr4100gw CLI11::CLI11

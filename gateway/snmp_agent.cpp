@@ -10,8 +10,6 @@
 namespace qmr4100::gateway {
 namespace {
 
-// How soon queued notifications go out and a stop is noticed.
-constexpr std::chrono::milliseconds kTurn{100};
 // A walk sees one consistent picture; a new one at most this old.
 constexpr std::chrono::milliseconds kTreeLifetime{1000};
 
@@ -22,6 +20,7 @@ SnmpAgent::SnmpAgent(SnmpSettings settings, const StateModel& model, Log log)
 
 SnmpAgent::~SnmpAgent() {
   m_stop = true;
+  m_wakeup.Wake();
   if (m_thread.joinable()) m_thread.join();
 }
 
@@ -38,6 +37,7 @@ void SnmpAgent::AlarmChanged(const DeviceState& device, const AlarmChange& chang
 void SnmpAgent::Push(Event event) {
   std::lock_guard<std::mutex> lock(m_mutex);
   m_events.push_back(std::move(event));
+  m_wakeup.Wake();
 }
 
 std::vector<SnmpAgent::Event> SnmpAgent::TakeEvents() {
@@ -49,7 +49,8 @@ void SnmpAgent::Run() {
   try {
     SnmpSubagent subagent(m_settings, [this]() -> const SnmpTree& { return Tree(); }, m_log);
     while (!m_stop) {
-      subagent.Serve(kTurn);
+      subagent.Serve(m_wakeup.Fd());
+      m_wakeup.Clear();
       for (const Event& event : TakeEvents()) Notify(subagent, event);
     }
   } catch (const std::exception& error) {

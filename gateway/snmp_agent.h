@@ -18,6 +18,7 @@
 #include "snmp_alarm_index.h"
 #include "snmp_settings.h"
 #include "snmp_tree.h"
+#include "snmp_wakeup.h"
 #include "state_model.h"
 
 namespace qmr4100::gateway {
@@ -66,6 +67,7 @@ class SnmpAgent : public StateListener {
   std::mutex m_mutex;
   std::vector<Event> m_events;  // guarded by m_mutex
   std::atomic<bool> m_stop{false};
+  SnmpWakeup m_wakeup;
   std::thread m_thread;
   // The agent thread's own.
   SnmpAlarmIndex m_indices;

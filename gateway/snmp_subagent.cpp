@@ -1,5 +1,6 @@
 #include "snmp_subagent.h"
 
+#include <algorithm>
 #include <cstring>
 #include <stdexcept>
 
@@ -117,16 +118,17 @@ SnmpSubagent::~SnmpSubagent() {
   snmp_shutdown(kAppName);
 }
 
-void SnmpSubagent::Serve(std::chrono::milliseconds most) {
+void SnmpSubagent::Serve(int wakeup) {
   netsnmp_large_fd_set readable;
   netsnmp_large_fd_set_init(&readable, FD_SETSIZE);
   int fds = 0;
-  int block = 1;  // stays 1 when Net-SNMP has no timer due sooner than `most`
-  timeval timeout{0, static_cast<suseconds_t>(most.count() * 1000)};
-  const timeval longest = timeout;
+  int block = 1;  // stays 1 when no Net-SNMP timer is due: wait for a socket or the wakeup
+  timeval timeout{};
   snmp_select_info2(&fds, &readable, &timeout, &block);
-  if (block || timercmp(&timeout, &longest, >)) timeout = longest;
-  const int ready = netsnmp_large_fd_set_select(fds, &readable, nullptr, nullptr, &timeout);
+  NETSNMP_LARGE_FD_SET(wakeup, &readable);
+  fds = std::max(fds, wakeup + 1);
+  const int ready =
+      netsnmp_large_fd_set_select(fds, &readable, nullptr, nullptr, block ? nullptr : &timeout);
   if (ready > 0) {
     snmp_read2(&readable);
   } else if (ready == 0) {

@@ -4,7 +4,6 @@
 // thread-safe: construct, use and destroy this on one thread, once at a time.
 #pragma once
 
-#include <chrono>
 #include <functional>
 #include <string>
 
@@ -32,9 +31,9 @@ class SnmpSubagent {
   SnmpSubagent(const SnmpSubagent&) = delete;
   SnmpSubagent& operator=(const SnmpSubagent&) = delete;
 
-  // Answers requests and runs Net-SNMP's timers (pings, reconnects) for at
-  // most `most`.
-  void Serve(std::chrono::milliseconds most);
+  // Answers requests and runs Net-SNMP's timers (pings, reconnects) until
+  // one of them was due or `wakeup` became readable.
+  void Serve(int wakeup);
   // Dropped while the master is away: it would not reach anyone.
   void Send(const SnmpNotification& notification);
 
