@@ -3,6 +3,8 @@
 #include <exception>
 #include <utility>
 
+#include <pthread.h>
+
 #include "gateway.h"
 #include "snmp_objects.h"
 #include "snmp_subagent.h"
@@ -46,6 +48,7 @@ std::vector<SnmpAgent::Event> SnmpAgent::TakeEvents() {
 }
 
 void SnmpAgent::Run() {
+  pthread_setname_np(pthread_self(), "snmp-subagent");  // for top -H and the like
   try {
     SnmpSubagent subagent(m_settings, [this]() -> const SnmpTree& { return Tree(); }, m_log);
     while (!m_stop) {

@@ -13,7 +13,7 @@ void add_snmp_options(CLI::App& app, SnmpFlags& flags) {
                  "this socket (a path, or tcp:HOST:PORT)");
   app.add_option("--snmp-ping", flags.ping_interval,
                  "Seconds between checks that the AgentX master is there, and between "
-                 "reconnection attempts (default 5)")
+                 "reconnection attempts (default 30)")
       ->check(CLI::Range(1, kMaxSnmpPingInterval));
 }
 

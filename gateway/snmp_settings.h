@@ -12,7 +12,9 @@ constexpr int kMaxSnmpPingInterval = 3600;
 
 struct SnmpSettings {
   std::string agentx;     // empty: no SNMP; "/var/agentx/master" or "tcp:127.0.0.1:705"
-  int ping_interval = 5;  // seconds between checks of the master, and between reconnects
+  // Seconds between pings of the master and between reconnection attempts. A master
+  // that exits is noticed at once (its socket closes); a ping costs about 0.1 ms of CPU.
+  int ping_interval = 30;
 };
 
 // The "snmp" object of the configuration file: {"agentx": SOCKET, "ping_interval": SECONDS}.
