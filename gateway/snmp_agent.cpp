@@ -4,6 +4,7 @@
 #include <utility>
 
 #include <pthread.h>
+#include <signal.h>
 
 #include "gateway.h"
 #include "snmp_objects.h"
@@ -49,6 +50,13 @@ std::vector<SnmpAgent::Event> SnmpAgent::TakeEvents() {
 
 void SnmpAgent::Run() {
   pthread_setname_np(pthread_self(), "snmp-subagent");  // for top -H and the like
+  // Net-SNMP writes to the AgentX socket without MSG_NOSIGNAL: a master that
+  // has just gone would otherwise end the gateway with SIGPIPE. Blocked, the
+  // write fails with EPIPE and the session notices the master is gone.
+  sigset_t pipe_signal;
+  sigemptyset(&pipe_signal);
+  sigaddset(&pipe_signal, SIGPIPE);
+  pthread_sigmask(SIG_BLOCK, &pipe_signal, nullptr);
   try {
     SnmpSubagent subagent(m_settings, [this]() -> const SnmpTree& { return Tree(); }, m_log);
     while (!m_stop) {
