@@ -46,7 +46,7 @@ std::vector<VarBind> device_objects(const SnmpDeviceRow& row) {
   const unsigned int id = row.data_id;
   // qmrDeviceDataId is only for notifications: the index says it.
   std::vector<VarBind> objects = {
-      device_column(DeviceColumn::Name, id, SnmpValue::Octets(row.name)),
+      device_column(DeviceColumn::Name, id, SnmpValue::Octets(admin_string(row.name))),
       device_column(DeviceColumn::Health, id, health_value(row.health)),
       device_column(DeviceColumn::Published, id, SnmpValue::Counter(row.published)),
       device_column(DeviceColumn::Abandoned, id, SnmpValue::Counter(row.abandoned)),
@@ -85,11 +85,12 @@ std::vector<VarBind> module_objects(const SnmpModuleRow& row) {
 
 std::vector<VarBind> alarm_objects(unsigned int data_id, std::uint32_t index,
                                    const rule_value& point, WallClock::time_point time) {
+  const auto text = [](const std::string& value) { return SnmpValue::Octets(admin_string(value)); };
   return {
-      alarm_column(AlarmColumn::Identifier, data_id, index, SnmpValue::Octets(point.id.str())),
-      alarm_column(AlarmColumn::Code, data_id, index, SnmpValue::Octets(point.code.str())),
-      alarm_column(AlarmColumn::Name, data_id, index, SnmpValue::Octets(point.name.str())),
-      alarm_column(AlarmColumn::Description, data_id, index, SnmpValue::Octets(point.desc.str())),
+      alarm_column(AlarmColumn::Identifier, data_id, index, text(point.id.str())),
+      alarm_column(AlarmColumn::Code, data_id, index, text(point.code.str())),
+      alarm_column(AlarmColumn::Name, data_id, index, text(point.name.str())),
+      alarm_column(AlarmColumn::Description, data_id, index, text(point.desc.str())),
       alarm_column(AlarmColumn::Sequence, data_id, index, SnmpValue::Gauge(point.seq)),
       alarm_column(AlarmColumn::Time, data_id, index, SnmpValue::Octets(date_and_time(time))),
   };
@@ -124,7 +125,8 @@ std::optional<SnmpNotification> health_notification(unsigned int data_id,
   return SnmpNotification{
       mib::notification(health == Health::Online ? mib::Notification::DeviceOnline
                                                  : mib::Notification::DeviceOffline),
-      {data_id_object(data_id), device_column(DeviceColumn::Name, data_id, SnmpValue::Octets(name)),
+      {data_id_object(data_id),
+       device_column(DeviceColumn::Name, data_id, SnmpValue::Octets(admin_string(name))),
        device_column(DeviceColumn::Health, data_id, health_value(health))}};
 }
 

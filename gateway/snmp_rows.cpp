@@ -37,6 +37,15 @@ std::string tenths_text(std::int32_t tenths) {
   return fmt::format("{}{}.{}", tenths < 0 ? "-" : "", magnitude / 10, magnitude % 10);
 }
 
+std::string admin_string(const std::string& text) {
+  constexpr std::size_t kMaxOctets = 255;
+  if (text.size() <= kMaxOctets) return text;
+  std::size_t end = kMaxOctets;
+  // Back over continuation octets (10xxxxxx) to the start of the cut character.
+  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+  return text.substr(0, end);
+}
+
 std::string date_and_time(WallClock::time_point time) {
   const auto millis =
       std::chrono::duration_cast<std::chrono::milliseconds>(time.time_since_epoch()).count();

@@ -43,6 +43,9 @@ std::vector<SnmpModuleRow> snmp_module_rows(const DeviceState& device);
 std::int32_t to_tenths(float value);
 // 535 is "53.5", -5 is "-0.5".
 std::string tenths_text(std::int32_t tenths);
+// SnmpAdminString holds at most 255 octets: longer UTF-8 text is cut before
+// the character that would not fit.
+std::string admin_string(const std::string& text);
 // SNMPv2-TC DateAndTime in UTC: 11 octets, year big-endian, deci-seconds, "+0:0".
 std::string date_and_time(WallClock::time_point time);
 

@@ -84,6 +84,15 @@ TEST(SnmpDateAndTime, IsElevenOctetsInUtc) {
   EXPECT_EQ(octets, expected);
 }
 
+TEST(SnmpAdminString, LongTextIsCutOnACharacterBoundary) {
+  std::string name = "a";
+  for (int i = 0; i < 100; ++i) name += "中";  // 301 octets
+  const std::string cut = gw::admin_string(name);
+  EXPECT_EQ(cut.size(), 1u + 84 * 3);
+  EXPECT_EQ(name.compare(0, cut.size(), cut), 0);
+  EXPECT_EQ(gw::admin_string("机房 A"), "机房 A");
+}
+
 TEST(SnmpDeviceObjects, BeforeThePublicationOnlyNameHealthAndCounters) {
   gw::SnmpAlarmIndex indices;
   const gw::SnmpTree tree = tree_of(device(), indices);
