@@ -171,16 +171,14 @@ class Snmp:
         values = {}
         for line in done.stdout.splitlines():
             match = re.match(r"^(\S+) = (.*)$", line)
-            if match:
+            # An empty subtree walks as one "No Such Object" line.
+            if match and not match.group(2).startswith("No Such"):
                 values[match.group(1)] = match.group(2).strip('"')
         return values
 
     def get(self, oid, version=None):
         values = self.run("snmpget", oid, version)
-        if not values:
-            return None
-        value = next(iter(values.values()))
-        return None if value.startswith("No Such") else value
+        return next(iter(values.values())) if values else None
 
     def walk(self, oid, version=None):
         return self.run("snmpwalk", oid, version) or {}
@@ -360,7 +358,7 @@ def main():
         run_check(processes, Setup(folder))
         print(f"snmp-check: passed in {time.monotonic() - started:.0f} s")
         return 0
-    except CheckFailed as failure:
+    except (CheckFailed, OSError, ValueError, KeyError) as failure:
         print(f"snmp-check: FAILED: {failure}; logs in {folder}")
         for name in ("gateway.log", "snmpd.log", "traps.log"):
             if os.path.exists(os.path.join(folder, name)):
