@@ -12,18 +12,18 @@ second times the polling interval (default 5 s).
   env:   PINGS ("5 30"), POLL_INTERVAL (5), BUILD_DIR (build)
 """
 import glob
-import importlib.util
 import os
+import runpy
 import shutil
 import subprocess
 import sys
 import tempfile
 import time
+import types
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-spec = importlib.util.spec_from_file_location("snmp_check", os.path.join(HERE, "snmp-check.py"))
-snmp_check = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(snmp_check)
+# The check's fixture: its Processes, Setup (temporary snmpd configuration) and start_snmpd.
+snmp_check = types.SimpleNamespace(**runpy.run_path(os.path.join(HERE, "snmp-check.py")))
 
 PINGS = [int(p) for p in os.environ.get("PINGS", "5 30").split()]
 POLL_INTERVAL = float(os.environ.get("POLL_INTERVAL", "5"))
