@@ -11,6 +11,7 @@
 #include <json/value.h>
 
 #include "mqtt_settings.h"
+#include "snmp_settings.h"
 
 namespace qmr4100::gateway {
 
@@ -47,6 +48,7 @@ struct GatewayConfig {
   int offline_after = 3;     // cycles without a publication that make a device offline
   FieldLabels fields;        // labels for every device
   MqttSettings mqtt;
+  SnmpSettings snmp;         // the AgentX sub-agent; off without a socket
 };
 
 // Lists every problem of a configuration, one a line, each naming the key:

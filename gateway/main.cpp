@@ -17,6 +17,8 @@
 #include "gateway.h"
 #include "mqtt_output.h"
 #include "qmr4100/sim/pty_server.h"
+#include "snmp_agent.h"
+#include "snmp_options.h"
 #include "stdout_capture.h"
 
 namespace gw = qmr4100::gateway;
@@ -56,6 +58,7 @@ struct Flags {
   bool verbose = false;
   std::string summary = "line";
   gw::MqttFlags mqtt;
+  gw::SnmpFlags snmp;
 };
 
 void add_options(CLI::App& app, Flags& flags) {
@@ -117,6 +120,7 @@ void add_options(CLI::App& app, Flags& flags) {
                  "Check and print every field of a snapshot cache file, or of each cache file "
                  "in a directory, and exit");
   gw::add_mqtt_options(app, flags.mqtt);
+  gw::add_snmp_options(app, flags.snmp);
 }
 
 // The simulator's port is a symlink that follows the pseudo-terminal when it bounces.
@@ -154,6 +158,7 @@ gw::GatewayOptions gateway_options(const Flags& flags, const std::string& simula
   if (!flags.record.empty()) options.config.record = flags.record;
   if (flags.record_max_mb) options.config.record_max_mb = *flags.record_max_mb;
   if (flags.offline_after) options.config.offline_after = *flags.offline_after;
+  flags.snmp.ApplyTo(options.config.snmp);
   options.record_kept = flags.record_kept;
   options.console_fd = console_fd;
   options.verbose = flags.verbose;
@@ -185,6 +190,7 @@ int run(const Flags& flags) {
   gw::GatewayOptions options =
       gateway_options(flags, simulated_port, simulated_address, capture.ConsoleFd());
   const gw::MqttSettings mqtt_settings = gw::apply_mqtt_flags(flags.mqtt, options.config.mqtt);
+  const gw::SnmpSettings snmp_settings = options.config.snmp;
   gateway.emplace(std::move(options));
   recipient = &*gateway;
   std::optional<gw::MqttOutput> mqtt;
@@ -195,6 +201,8 @@ int run(const Flags& flags) {
     gateway->AddListener(*mqtt);
     mqtt->Start();
   }
+  const auto snmp = gw::start_snmp_agent(
+      snmp_settings, *gateway, [&console](const std::string& line) { console.TimedLine(line); });
   const int result = gateway->Run();
   if (mqtt) mqtt->Close();
   if (simulator) {

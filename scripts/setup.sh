@@ -7,7 +7,8 @@ cd "$(dirname "$0")/.."
 packages=(build-essential cmake pkg-config libboost-dev libboost-date-time-dev libjsoncpp-dev
           libcli11-dev libfmt-dev libgtest-dev libgmock-dev libbenchmark-dev python3 time
           clang libclang-rt-14-dev valgrind
-          libmosquitto-dev mosquitto mosquitto-clients openssl)
+          libmosquitto-dev mosquitto mosquitto-clients openssl
+          libsnmp-dev snmpd snmp snmptrapd smitools)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
