@@ -104,8 +104,8 @@ std::vector<DeviceConfig> parse_devices(const Json::Value& json) {
 GatewayConfig parse_config(const Json::Value& json, GatewayConfig defaults) {
   if (!json.isObject())
     refuse("configuration", json, "an object with devices, interval, timeout, cache_dir");
-  check_keys(json, "", {"devices", "interval", "timeout", "cache_dir"},
-             "the keys devices, interval, timeout, cache_dir");
+  check_keys(json, "", {"devices", "interval", "timeout", "cache_dir", "http"},
+             "the keys devices, interval, timeout, cache_dir, http");
   GatewayConfig config = std::move(defaults);
   config.devices = parse_devices(json["devices"]);
   if (json.isMember("interval"))
@@ -113,6 +113,7 @@ GatewayConfig parse_config(const Json::Value& json, GatewayConfig defaults) {
   if (json.isMember("timeout"))
     config.timeout = seconds_in(json["timeout"], "timeout", false, kMaxTimeout);
   if (json.isMember("cache_dir")) config.cache_dir = path_in(json["cache_dir"], "cache_dir");
+  if (json.isMember("http")) config.http = parse_http_config(json["http"], "http");
   return config;
 }
 

@@ -10,6 +10,8 @@
 
 #include <json/value.h>
 
+#include "http_settings.h"
+
 namespace qmr4100::gateway {
 
 // An operator's name and unit for one value of the decoded view, e.g.
@@ -43,6 +45,7 @@ struct GatewayConfig {
   double record_max_mb = 0;  // record size that starts a new file; 0: never rotate
   int offline_after = 3;     // cycles without a publication that make a device offline
   FieldLabels fields;        // labels for every device
+  std::optional<HttpListen> http;  // where the HTTP server listens; nullopt: off
 };
 
 // Names the key, the value and what is allowed, e.g.

@@ -17,6 +17,7 @@
 #include "block_view.h"
 #include "config.h"
 #include "gateway.h"
+#include "http_server.h"
 #include "qmr4100/sim/pty_server.h"
 #include "stdout_capture.h"
 
@@ -54,6 +55,7 @@ struct Flags {
   std::optional<int> offline_after;
   bool verbose = false;
   std::string summary = "line";
+  gw::HttpSettings http;
 };
 
 void add_options(CLI::App& app, Flags& flags) {
@@ -111,6 +113,7 @@ void add_options(CLI::App& app, Flags& flags) {
                  "Line faults of the simulator, e.g. noise:0.1,echo:1,drop:0.05")
       ->needs(simulate);
   app.add_option("--seed", flags.seed, "Seed of the simulator's faults")->needs(simulate);
+  gw::add_http_options(app, flags.http);
   app.add_option("--show-cache", flags.show_cache,
                  "Print every field of a cached snapshot file and exit");
 }
@@ -168,6 +171,7 @@ gw::GatewayOptions gateway_options(const Flags& flags, const std::string& simula
   if (!flags.record.empty()) options.config.record = flags.record;
   if (flags.record_max_mb) options.config.record_max_mb = *flags.record_max_mb;
   if (flags.offline_after) options.config.offline_after = *flags.offline_after;
+  if (flags.http.listen) options.config.http = flags.http.listen;
   options.record_kept = flags.record_kept;
   options.console_fd = console_fd;
   options.verbose = flags.verbose;
@@ -196,7 +200,15 @@ int run(const Flags& flags) {
   unsigned int simulated_address = 0;
   if (flags.simulate) simulator = start_simulator(flags, simulated_address, console);
   const std::string simulated_port = simulator ? simulator->path() : "";
-  gateway.emplace(gateway_options(flags, simulated_port, simulated_address, capture.ConsoleFd()));
+  gw::GatewayOptions options =
+      gateway_options(flags, simulated_port, simulated_address, capture.ConsoleFd());
+  const std::optional<gw::HttpListen> listen = options.config.http;
+  gateway.emplace(std::move(options));
+  std::optional<gw::HttpServer> http;
+  if (listen) {
+    http.emplace(*gateway, *listen, flags.http.limits);
+    console.Line("live page on " + http->Url());
+  }
   recipient = &*gateway;
   const int result = gateway->Run();
   if (simulator) {
