@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The robustness checks in a CI-sized form: every fuzz target for a short
 # time, the whole suite under ASan+UBSan, the gateway's end-to-end tests under
-# TSan, a short soak, a short SIGKILL cache run and a valgrind run. Each step
+# TSan, a short soak, a short SIGKILL cache run, a valgrind run and the HTTP
+# server against a real Prometheus and a real browser. Each step
 # runs even when an earlier one failed; the script fails if any did.
 #   usage: scripts/ci-extra.sh
 #   env:   FUZZ_SECONDS (default 20), SOAK_CYCLES (default 300),
@@ -36,6 +37,7 @@ step "TSan gateway end-to-end" scripts/sanitize.sh thread
 step "soak" scripts/soak.sh "${SOAK_CYCLES:-300}"
 step "cache SIGKILL" python3 scripts/cache-kill.py "${CACHE_KILLS:-30}"
 step "valgrind" scripts/valgrind.sh
+step "HTTP: promtool, Prometheus, Chromium" scripts/http-check.sh
 
 echo "ci-extra: $SECONDS s"
 echo "ci-extra: $passed passed, $failed failed"
