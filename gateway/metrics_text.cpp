@@ -3,7 +3,9 @@
 #include <chrono>
 #include <cmath>
 #include <iterator>
+#include <string_view>
 
+#include <fmt/compile.h>
 #include <fmt/format.h>
 
 namespace qmr4100::gateway {
@@ -27,31 +29,55 @@ std::string escaped(const std::string& text) {
   return out;
 }
 
+// The text is written piece by piece: a scrape of 200 devices has some 60000
+// samples, and a format string per piece would double its cost.
+void put(Out& out, std::string_view text) { out.append(text.data(), text.data() + text.size()); }
+
+void put(Out& out, std::uint64_t number) {
+  const fmt::format_int text(number);
+  out.append(text.data(), text.data() + text.size());
+}
+
 void value(Out& out, double number) {
   if (std::isnan(number)) {
-    fmt::format_to(std::back_inserter(out), " NaN\n");
+    put(out, " NaN\n");
   } else if (std::isinf(number)) {
-    fmt::format_to(std::back_inserter(out), number > 0 ? " +Inf\n" : " -Inf\n");
+    put(out, number > 0 ? " +Inf\n" : " -Inf\n");
   } else {
-    fmt::format_to(std::back_inserter(out), " {}\n", number);
+    fmt::format_to(std::back_inserter(out), FMT_COMPILE(" {}\n"), number);
   }
 }
 
 // A float of the block as the decimal it stands for (53.1, not 53.09999847).
 void value(Out& out, float number) {
   if (std::isfinite(number)) {
-    fmt::format_to(std::back_inserter(out), " {}\n", number);
+    fmt::format_to(std::back_inserter(out), FMT_COMPILE(" {}\n"), number);
   } else {
     value(out, static_cast<double>(number));
   }
 }
 
 void value(Out& out, std::uint64_t number) {
-  fmt::format_to(std::back_inserter(out), " {}\n", number);
+  out.push_back(' ');
+  put(out, number);
+  out.push_back('\n');
 }
 
 void sample_start(Out& out, const char* name, const DeviceState& device) {
-  fmt::format_to(std::back_inserter(out), "{}{{data_id=\"{}\"", name, device.DataId());
+  put(out, name);
+  put(out, "{data_id=\"");
+  put(out, std::uint64_t{device.DataId()});
+  out.push_back('"');
+}
+
+// ,key="value"} with a value that needs no escaping (a number, a fixed word).
+template <class Value>
+void last_label(Out& out, std::string_view key, Value label) {
+  out.push_back(',');
+  put(out, key);
+  put(out, "=\"");
+  put(out, label);
+  put(out, "\"}");
 }
 
 template <class Number>
@@ -71,7 +97,7 @@ void cycles(Out& out, const char* name, const DeviceState& device) {
       {"published", count.published}, {"abandoned", count.abandoned}, {"failed", count.failed}};
   for (const auto& [result, number] : results) {
     sample_start(out, name, device);
-    fmt::format_to(std::back_inserter(out), ",result=\"{}\"}}", result);
+    last_label(out, "result", result);
     value(out, number);
   }
 }
@@ -79,7 +105,7 @@ void cycles(Out& out, const char* name, const DeviceState& device) {
 void error_replies(Out& out, const char* name, const DeviceState& device) {
   for (const auto& [code, number] : device.Count().error_replies) {
     sample_start(out, name, device);
-    fmt::format_to(std::back_inserter(out), ",code=\"{}\"}}", escaped(code));
+    last_label(out, "code", escaped(code));
     value(out, number);
   }
 }
@@ -111,7 +137,7 @@ void per_module(Out& out, const char* name, const DeviceState& device, Read read
     const auto number = read(*block, record, status);
     if (!number) continue;
     sample_start(out, name, device);
-    fmt::format_to(std::back_inserter(out), ",module=\"{}\"}}", i + 1);
+    last_label(out, "module", std::uint64_t{i + 1});
     value(out, *number);
   }
 }
@@ -142,7 +168,7 @@ void values_a2(Out& out, const char* name, const DeviceState& device) {
   if (!block) return;
   for (std::size_t k = 0; k < kValueCountA2; ++k) {
     sample_start(out, name, device);
-    fmt::format_to(std::back_inserter(out), ",index=\"{}\"}}", k);
+    last_label(out, "index", std::uint64_t{k});
     value(out, get_f32le(*block, kValuesA2 + 4 * k));
   }
 }
@@ -219,10 +245,24 @@ void cycle_durations(Out& out, const CycleHistogram& histogram) {
                  name, histogram.Count());
 }
 
+// Room for the whole text up front: growing a buffer of megabytes step by
+// step costs more than writing it.
+std::size_t expected_size(const StateModel& model) {
+  constexpr std::size_t kPerDevice = 2048;
+  constexpr std::size_t kPerSample = 64;  // an alarm point's sample takes about two
+  std::size_t size = 4096;
+  model.ReadAll([&size](const DeviceState& device) {
+    const std::size_t modules = device.LastBlock() ? module_count(*device.LastBlock()) : 0;
+    size += kPerDevice + kPerSample * (4 * modules + 2 * device.Alarms().size());
+  });
+  return size;
+}
+
 }  // namespace
 
 std::string metrics_text(const StateModel& model, const GatewayMetrics& metrics) {
   Out out;
+  out.reserve(expected_size(model));
   for (const DeviceFamily& family : kDeviceFamilies) {
     header(out, family.name, family.type, family.help);
     model.ReadAll([&](const DeviceState& device) { family.write(out, family.name, device); });
