@@ -33,7 +33,8 @@ HttpServer::HttpServer(Gateway& gateway, const HttpListen& listen, HttpLimits li
     : m_limits(limits),
       m_metrics(gateway.Model()),
       m_routes(gateway.Model(), m_metrics),
-      m_acceptor(listening(gateway.Io(), listen)) {
+      m_acceptor(listening(gateway.Io(), listen)),
+      m_endpoint(m_acceptor.local_endpoint()) {
   gateway.AddListener(m_metrics);
   gateway.AddListener(m_feed);
   // An open listening socket would keep the gateway's loop from ending.
@@ -42,10 +43,9 @@ HttpServer::HttpServer(Gateway& gateway, const HttpListen& listen, HttpLimits li
 }
 
 std::string HttpServer::Url() const {
-  const tcp::endpoint endpoint = m_acceptor.local_endpoint();
-  const std::string address = endpoint.address().to_string();
-  return fmt::format(endpoint.address().is_v6() ? "http://[{}]:{}/" : "http://{}:{}/", address,
-                     endpoint.port());
+  const std::string address = m_endpoint.address().to_string();
+  return fmt::format(m_endpoint.address().is_v6() ? "http://[{}]:{}/" : "http://{}:{}/", address,
+                     m_endpoint.port());
 }
 
 void HttpServer::Accept() {

@@ -28,7 +28,8 @@ class HttpServer {
   HttpServer(const HttpServer&) = delete;
   HttpServer& operator=(const HttpServer&) = delete;
 
-  unsigned short Port() const { return m_acceptor.local_endpoint().port(); }
+  // Any thread.
+  unsigned short Port() const { return m_endpoint.port(); }
   // "http://127.0.0.1:8080/"
   std::string Url() const;
   // Closes the listening socket and every connection; io thread.
@@ -49,6 +50,7 @@ class HttpServer {
   EventFeed m_feed;
   HttpRoutes m_routes;
   boost::asio::ip::tcp::acceptor m_acceptor;
+  boost::asio::ip::tcp::endpoint m_endpoint;  // with the port the system picked for 0
   std::vector<std::weak_ptr<HttpSession>> m_sessions;
   bool m_stopped = false;
 };
