@@ -31,7 +31,7 @@ constexpr int kSimulatedCycles = 6;
 constexpr const char* kConfigHelp =
     "JSON file of the devices to poll: "
     R"({"devices":[{"port":"/dev/ttyUSB0","address":1,"data_id":1000},...],)"
-    R"( optional "interval", "timeout", "cache_dir"})";
+    R"( optional "interval", "timeout", "cache_dir", "http"})";
 
 struct Flags {
   std::string plugin;

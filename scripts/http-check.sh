@@ -34,8 +34,9 @@ fi
 
 build_dir=${BUILD_DIR:-build}
 cmake -S . -B "$build_dir" > /dev/null
+build_log="$build_dir/http-check-build.log"
 cmake --build "$build_dir" -j "${BUILD_JOBS:-2}" --target qmr4100-gateway qmr4100-sim \
-  > "$build_dir/http-check-build.log" 2>&1 || { tail -40 "$build_dir/http-check-build.log" >&2; exit 1; }
+  > "$build_log" 2>&1 || { tail -40 "$build_log" >&2; exit 1; }
 
 out="$build_dir/http-check"
 rm -rf "$out"
