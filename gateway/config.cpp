@@ -30,7 +30,7 @@ const std::set<std::string> kDeviceKeys = {"port", "address",  "data_id", "name"
                                            "baud", "interval", "fields"};
 const std::set<std::string> kTopKeys = {"devices", "interval",      "timeout",       "cache_dir",
                                         "record",  "record_max_mb", "offline_after", "fields",
-                                        "mqtt",    "snmp"};
+                                        "mqtt",    "snmp",          "http"};
 const std::set<std::string> kLabelKeys = {"label", "unit"};
 
 std::string json_text(const Json::Value& value) {
@@ -236,6 +236,12 @@ void read_settings(const Json::Value& json, GatewayConfig& config, Problems& pro
   if (json.isMember("fields")) config.fields = read_fields(json["fields"], "fields", problems);
   read_section(json, "mqtt", parse_mqtt_settings, config.mqtt, problems);
   read_section(json, "snmp", parse_snmp_config, config.snmp, problems);
+  read_section(
+      json, "http",
+      [](const Json::Value& value, const std::optional<HttpListen>&) {
+        return std::optional<HttpListen>(parse_http_config(value, "http"));
+      },
+      config.http, problems);
 }
 
 // Each problem on its own line, each naming the file.

@@ -12,6 +12,7 @@
 
 #include "mqtt_settings.h"
 #include "snmp_settings.h"
+#include "http_settings.h"
 
 namespace qmr4100::gateway {
 
@@ -49,6 +50,7 @@ struct GatewayConfig {
   FieldLabels fields;        // labels for every device
   MqttSettings mqtt;
   SnmpSettings snmp;         // the AgentX sub-agent; off without a socket
+  std::optional<HttpListen> http;  // where the HTTP server listens; nullopt: off
 };
 
 // Lists every problem of a configuration, one a line, each naming the key:

@@ -48,8 +48,10 @@ std::optional<HealthChange> DeviceState::Become(Health health, const std::string
 }
 
 std::optional<HealthChange> DeviceState::Published(const Block& block, CyclePoints points,
-                                                   WallClock::time_point received) {
+                                                   WallClock::time_point received,
+                                                   std::chrono::steady_clock::duration took) {
   m_block = block;
+  m_cycleTime = took;
   m_points = std::move(points);
   m_received = received;
   ++m_counters.published;

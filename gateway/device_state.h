@@ -60,7 +60,8 @@ class DeviceState {
   DeviceState(const DeviceConfig& config, const FieldLabels& labels, int offline_after);
 
   std::optional<HealthChange> Published(const Block& block, CyclePoints points,
-                                        WallClock::time_point received);
+                                        WallClock::time_point received,
+                                        std::chrono::steady_clock::duration took = {});
   // A cycle that did not publish; `reason` says why, for the health change.
   std::optional<HealthChange> Missed(CycleResult result, const std::string& reason,
                                      WallClock::time_point time);
@@ -81,6 +82,8 @@ class DeviceState {
   // The last published block; nullopt until the first publication.
   const std::optional<Block>& LastBlock() const { return m_block; }
   WallClock::time_point Received() const { return m_received; }
+  // How long the last published cycle took, first command to publication.
+  std::chrono::steady_clock::duration CycleTime() const { return m_cycleTime; }
   const CyclePoints& LastPoints() const { return m_points; }
   // The decoded view's text; empty unless kept.
   const std::string& ViewText() const { return m_viewText; }
@@ -102,6 +105,7 @@ class DeviceState {
   int m_missed = 0;  // cycles without a publication since the last one
   std::optional<Block> m_block;
   WallClock::time_point m_received{};
+  std::chrono::steady_clock::duration m_cycleTime{};
   CyclePoints m_points;
   Counters m_counters;
   std::vector<ActiveAlarm> m_alarms;

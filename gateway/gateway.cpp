@@ -114,6 +114,7 @@ void Gateway::Finish(const std::string& reason) {
   for (auto& [port, poller] : m_pollers) poller->Stop();
   m_deadline.cancel();
   m_signals.cancel();
+  for (const auto& stop : m_atStop) stop();
   m_controller->WaitIdle();
   std::string counts;
   for (const auto& [data_id, published] : m_published)
@@ -139,10 +140,10 @@ void Gateway::DriverOutput(const std::string& line) {
   m_record.Write(driver_output_event(line));
 }
 
-void Gateway::CyclePublished(SMDSPDevice& device) {
+void Gateway::CyclePublished(SMDSPDevice& device, std::chrono::steady_clock::duration took) {
   const int count = ++m_published[device.DataId()];
   m_model.Published(device.DataId(), m_controller->LastBlock(device),
-                    m_controller->TakePoints(device), WallClock::now());
+                    m_controller->TakePoints(device), WallClock::now(), took);
   if (m_options.cycles > 0 && count >= m_options.cycles && CyclesReached())
     Finish(fmt::format("every device published the {} cycles asked for", m_options.cycles));
 }

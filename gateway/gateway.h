@@ -4,6 +4,7 @@
 // passes, or it is told to stop.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -62,6 +63,9 @@ class Gateway : private PollObserver {
   // For outputs that publish the decoded view: it is then written once per publication.
   void KeepViewTexts() { m_model.KeepViewTexts(); }
   boost::asio::io_context& Io() { return m_io; }
+  // Called on the io thread when the run ends: outputs close the sockets and
+  // timers that would keep the loop from ending. Before Run.
+  void AtStop(std::function<void()> stop) { m_atStop.push_back(std::move(stop)); }
 
   // A line the driver wrote to standard output; any thread.
   void DriverOutput(const std::string& line);
@@ -71,7 +75,7 @@ class Gateway : private PollObserver {
   void Finish(const std::string& reason);
   bool CyclesReached() const;
 
-  void CyclePublished(SMDSPDevice& device) override;
+  void CyclePublished(SMDSPDevice& device, std::chrono::steady_clock::duration took) override;
   void CycleFailed(SMDSPDevice& device, int step, const std::string& reason,
                    std::optional<std::uint8_t> return_code) override;
   void CycleAbandoned(SMDSPDevice& device, int step, const std::string& reason) override;
@@ -96,6 +100,7 @@ class Gateway : private PollObserver {
   boost::asio::steady_timer m_deadline;
   boost::asio::signal_set m_signals;
   std::optional<boost::asio::executor_work_guard<boost::asio::io_context::executor_type>> m_work;
+  std::vector<std::function<void()>> m_atStop;
   bool m_finished = false;
 };
 

@@ -16,6 +16,7 @@
 #include "config.h"
 #include "gateway.h"
 #include "mqtt_output.h"
+#include "http_server.h"
 #include "qmr4100/sim/pty_server.h"
 #include "snmp_agent.h"
 #include "snmp_options.h"
@@ -33,7 +34,8 @@ constexpr const char* kConfigHelp =
     R"({"devices":[{"port":"/dev/ttyUSB0","address":1,"data_id":1000},...]}; a device may )"
     R"(also have "name", "baud" (default 9600), "interval" and "fields"; optional at the top: )"
     R"("interval", "timeout", "cache_dir", "record", "record_max_mb", "offline_after", )"
-    R"("fields" (value name -> {"label": ..., "unit": ...}); the README's table explains each)";
+    R"("fields" (value name -> {"label": ..., "unit": ...}), "mqtt", "snmp", "http"; )"
+    R"(the README's table explains each)";
 
 struct Flags {
   std::string plugin;
@@ -59,6 +61,7 @@ struct Flags {
   std::string summary = "line";
   gw::MqttFlags mqtt;
   gw::SnmpFlags snmp;
+  gw::HttpSettings http;
 };
 
 void add_options(CLI::App& app, Flags& flags) {
@@ -116,6 +119,7 @@ void add_options(CLI::App& app, Flags& flags) {
                  "Line faults of the simulator, e.g. noise:0.1,echo:1,drop:0.05")
       ->needs(simulate);
   app.add_option("--seed", flags.seed, "Seed of the simulator's faults")->needs(simulate);
+  gw::add_http_options(app, flags.http);
   app.add_option("--show-cache", flags.show_cache,
                  "Check and print every field of a snapshot cache file, or of each cache file "
                  "in a directory, and exit");
@@ -159,6 +163,7 @@ gw::GatewayOptions gateway_options(const Flags& flags, const std::string& simula
   if (flags.record_max_mb) options.config.record_max_mb = *flags.record_max_mb;
   if (flags.offline_after) options.config.offline_after = *flags.offline_after;
   flags.snmp.ApplyTo(options.config.snmp);
+  if (flags.http.listen) options.config.http = flags.http.listen;
   options.record_kept = flags.record_kept;
   options.console_fd = console_fd;
   options.verbose = flags.verbose;
@@ -191,7 +196,13 @@ int run(const Flags& flags) {
       gateway_options(flags, simulated_port, simulated_address, capture.ConsoleFd());
   const gw::MqttSettings mqtt_settings = gw::apply_mqtt_flags(flags.mqtt, options.config.mqtt);
   const gw::SnmpSettings snmp_settings = options.config.snmp;
+  const std::optional<gw::HttpListen> listen = options.config.http;
   gateway.emplace(std::move(options));
+  std::optional<gw::HttpServer> http;
+  if (listen) {
+    http.emplace(*gateway, *listen, flags.http.limits);
+    console.Line("live page on " + http->Url());
+  }
   recipient = &*gateway;
   std::optional<gw::MqttOutput> mqtt;
   if (mqtt_settings.Enabled()) {

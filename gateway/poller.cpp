@@ -95,7 +95,8 @@ void Poller::StartCycle(std::size_t index) {
   m_current = index;
   m_next = (index + 1) % m_slots.size();
   Slot& slot = m_slots[index];
-  slot.due = Clock::now() + slot.interval;
+  m_cycleStart = Clock::now();
+  slot.due = m_cycleStart + slot.interval;
   ArmAnswerTimer();
   slot.device->RefreshStatus();
 }
@@ -159,7 +160,7 @@ void Poller::OnFrame(std::string_view frame) {
   if (m_publishedNow) {
     ++slot.published;
     EndCycle();
-    m_observer.CyclePublished(*device);
+    m_observer.CyclePublished(*device, Clock::now() - m_cycleStart);
   } else if (device->Step() == 0) {
     EndDisturbedCycle();
     m_observer.CycleFailed(*device, step, "ended by the driver", std::nullopt);

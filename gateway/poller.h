@@ -34,7 +34,8 @@ struct PollSettings {
 class PollObserver {
  public:
   virtual ~PollObserver() = default;
-  virtual void CyclePublished(SMDSPDevice& device) = 0;
+  // `took`: from the cycle's first command to its publication.
+  virtual void CyclePublished(SMDSPDevice& device, std::chrono::steady_clock::duration took) = 0;
   // The driver ended the cycle itself at `step`, or the device refused a
   // command with an error reply; `reason` says which.
   virtual void CycleFailed(SMDSPDevice& device, int step, const std::string& reason,
@@ -99,6 +100,7 @@ class Poller : public DeviceLink {
   std::uint64_t m_generation = 0;  // tells a stale answer timer from the armed one
   std::string m_lastCommand;       // a half-duplex line echoes it back
   Clock::time_point m_lastInput{};
+  Clock::time_point m_cycleStart{};
   bool m_settling = false;
   bool m_sentNow = false;
   bool m_publishedNow = false;

@@ -19,12 +19,13 @@ void StateModel::Announce(const DeviceState& device, const std::optional<HealthC
 }
 
 void StateModel::Published(unsigned int data_id, const Block& block, CyclePoints points,
-                           WallClock::time_point received) {
+                           WallClock::time_point received,
+                           std::chrono::steady_clock::duration took) {
   DeviceState& device = Device(data_id);
   std::optional<HealthChange> change;
   {
     std::lock_guard<std::mutex> lock(m_mutex);
-    change = device.Published(block, std::move(points), received);
+    change = device.Published(block, std::move(points), received, took);
   }
   Announce(device, change);
   for (StateListener* listener : m_listeners) listener->Published(device);

@@ -43,7 +43,7 @@ class StateModel {
 
   // io thread only.
   void Published(unsigned int data_id, const Block& block, CyclePoints points,
-                 WallClock::time_point received);
+                 WallClock::time_point received, std::chrono::steady_clock::duration took = {});
   void Missed(unsigned int data_id, CycleResult result, int step, const std::string& reason);
   void ErrorReply(unsigned int data_id, std::uint8_t code);
   // The devices on `port` lost it (or never had it); announced once per port.

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The robustness checks in a CI-sized form: every fuzz target for a short
 # time, the whole suite under ASan+UBSan, the gateway's end-to-end tests under
-# TSan, a short soak, a short SIGKILL cache run, a valgrind run and the SNMP
-# sub-agent against a real Net-SNMP. Each step runs even when an earlier one
+# TSan, a short soak, a short SIGKILL cache run, a valgrind run, the SNMP
+# sub-agent against a real Net-SNMP and the HTTP server against a real
+# Prometheus and a real browser. Each step runs even when an earlier one
 # failed; the script fails if any did.
 #   usage: scripts/ci-extra.sh
 #   env:   FUZZ_SECONDS (default 20), SOAK_CYCLES (default 300),
@@ -38,6 +39,7 @@ step "soak" scripts/soak.sh "${SOAK_CYCLES:-300}"
 step "cache SIGKILL" python3 scripts/cache-kill.py "${CACHE_KILLS:-30}"
 step "valgrind" scripts/valgrind.sh
 step "SNMP sub-agent" python3 scripts/snmp-check.py
+step "HTTP: promtool, Prometheus, Chromium" scripts/http-check.sh
 
 echo "ci-extra: $SECONDS s"
 echo "ci-extra: $passed passed, $failed failed"

@@ -1,0 +1,59 @@
+// One client connection of the HTTP server: requests and replies one after
+// the other (keep-alive), each within the read and write timeouts, or, for
+// /api/v1/events, a stream of events until either side closes it.
+#pragma once
+
+#include <deque>
+#include <memory>
+#include <optional>
+
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/beast/core/flat_buffer.hpp>
+#include <boost/beast/core/tcp_stream.hpp>
+#include <boost/beast/http/message.hpp>
+#include <boost/beast/http/parser.hpp>
+#include <boost/beast/http/string_body.hpp>
+
+#include "event_feed.h"
+#include "http_routes.h"
+#include "http_settings.h"
+
+namespace qmr4100::gateway {
+
+class HttpServer;
+
+class HttpSession : public std::enable_shared_from_this<HttpSession> {
+ public:
+  HttpSession(boost::asio::ip::tcp::socket socket, HttpServer& server);
+
+  void Start() { ReadRequest(); }
+  void Close();
+  bool Streaming() const { return m_streaming && !m_closed; }
+  // Queues one message of the event stream; false once the session is closed
+  // or, being too far behind, has just been closed.
+  bool Push(const EventMessage& message);
+
+ private:
+  using Request = boost::beast::http::request<boost::beast::http::string_body>;
+
+  void ReadRequest();
+  void OnRequest(const boost::beast::error_code& error);
+  void Reply(HttpReply reply, bool head, bool keep_alive);
+  void StartStream();
+  void WriteNextMessage();
+  void CloseWhenClientLeaves();
+
+  HttpServer& m_server;
+  const HttpLimits& m_limits;
+  boost::beast::tcp_stream m_stream;
+  boost::beast::flat_buffer m_buffer;
+  std::optional<boost::beast::http::request_parser<boost::beast::http::string_body>> m_parser;
+  unsigned m_version = 11;
+  boost::beast::http::response<boost::beast::http::string_body> m_response;
+  std::deque<EventMessage> m_queue;
+  bool m_writing = false;
+  bool m_streaming = false;
+  bool m_closed = false;
+};
+
+}  // namespace qmr4100::gateway

@@ -1,0 +1,48 @@
+// Where the gateway's HTTP server listens and how much it lets clients take.
+// Off unless asked for; an address must be given to listen beyond loopback.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <optional>
+#include <string>
+
+#include <json/value.h>
+
+namespace CLI {
+class App;
+}
+
+namespace qmr4100::gateway {
+
+struct HttpListen {
+  std::string address = "127.0.0.1";
+  unsigned short port = 0;  // 0: the system picks one
+};
+
+struct HttpLimits {
+  std::size_t header_bytes = 8 * 1024;
+  std::size_t body_bytes = 1024;  // GET and HEAD need none
+  std::chrono::seconds read_timeout{10};
+  std::chrono::seconds write_timeout{10};
+  std::size_t connections = 64;
+  std::size_t subscribers = 16;     // /api/v1/events streams, counted among the connections
+  std::size_t queued_events = 256;  // a subscriber further behind is dropped
+};
+
+struct HttpSettings {
+  std::optional<HttpListen> listen;  // nullopt: no HTTP server
+  HttpLimits limits;
+};
+
+// "8080" (loopback), "0.0.0.0:8080", "[::1]:8080". Throws std::invalid_argument.
+HttpListen parse_listen(const std::string& text);
+
+// --http [ADDR:]PORT
+void add_http_options(CLI::App& app, HttpSettings& settings);
+
+// The configuration file's "http": "[ADDR:]PORT" or a port number. Throws
+// ConfigError naming the key.
+HttpListen parse_http_config(const Json::Value& value, const std::string& key);
+
+}  // namespace qmr4100::gateway
