@@ -30,7 +30,10 @@ REPO = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 BUILD = os.path.join(REPO, os.environ.get("BUILD_DIR", "build"))
 GATEWAY = os.path.join(BUILD, "gateway", "qmr4100-gateway")
 SIMULATOR = os.path.join(BUILD, "sim", "qmr4100-sim")
-MIB_DIRS = [os.path.join(BUILD, "mibs"), os.path.join(REPO, "mibs", "ietf")]
+# The IETF modules the MIB imports: Debian leaves them out, the workplace's
+# shared folder beside the checkout has them (IETF_MIBS may point elsewhere).
+IETF_MIBS = os.environ.get("IETF_MIBS", os.path.join(os.path.dirname(REPO), "shared", "mibs"))
+MIB_DIRS = [os.path.join(BUILD, "mibs"), IETF_MIBS]
 ANSWERING, SILENT = 1000, 2000
 FAULT_FROM, FAULT_TO = 10, 26  # cycles of the module-2 fault
 WAIT = 60  # seconds any one condition may take on a loaded machine
