@@ -16,6 +16,7 @@
 #include "config.h"
 #include "gateway.h"
 #include "qmr4100/sim/pty_server.h"
+#include "qmr4100/version.h"
 
 namespace gw = qmr4100::gateway;
 namespace sim = qmr4100::sim;
@@ -167,6 +168,7 @@ int main(int argc, char** argv) {
       "qmr4100-gateway: loads the varnok_qmr4100 driver plug-in, polls power systems "
       "on serial lines (or the built-in simulator), shows each published cycle and "
       "records every event"};
+  app.set_version_flag("--version", std::string("qmr4100-gateway ") + QMR4100_VERSION);
   Flags flags;
   add_options(app, flags);
   CLI11_PARSE(app, argc, argv);
