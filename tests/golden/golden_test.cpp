@@ -10,6 +10,11 @@
 #include "scenarios.h"
 #include "transcript.h"
 
+namespace golden {
+// Test names and failures show the scenario by name.
+void PrintTo(const Scenario& scenario, std::ostream* out) { *out << scenario.name; }
+}  // namespace golden
+
 namespace {
 
 std::string golden_path(const std::string& name) { return GOLDEN_DIR "/" + name + ".txt"; }
