@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # The robustness checks in a CI-sized form: every fuzz target for a short
 # time, the whole suite under ASan+UBSan, the gateway's end-to-end tests under
-# TSan, a short soak, a short SIGKILL cache run and a valgrind run. Each step
+# TSan, a short soak, a short SIGKILL cache run and a valgrind run; then the
+# armhf build with its whole suite under qemu, the arm64 build of the plug-in
+# with its driver, golden and export tests under qemu, the amd64 and armhf
+# packages with lintian, and the install test of the amd64 packages. Each step
 # runs even when an earlier one failed; the script fails if any did.
 #   usage: scripts/ci-extra.sh
 #   env:   FUZZ_SECONDS (default 20), SOAK_CYCLES (default 300),
@@ -10,7 +13,7 @@ set -uo pipefail
 cd "$(dirname "$0")/.."
 
 if [[ ${1:-} == --help || ${1:-} == -h ]]; then
-  sed -n '2,8p' "$0" | sed 's/^# \{0,1\}//'
+  sed -n '2,11p' "$0" | sed 's/^# \{0,1\}//'
   exit 0
 fi
 
@@ -36,6 +39,13 @@ step "TSan gateway end-to-end" scripts/sanitize.sh thread
 step "soak" scripts/soak.sh "${SOAK_CYCLES:-300}"
 step "cache SIGKILL" python3 scripts/cache-kill.py "${CACHE_KILLS:-30}"
 step "valgrind" scripts/valgrind.sh
+step "armhf build, whole suite under qemu" scripts/cross.sh armhf
+# arm64 in CI size: the plug-in and its tests, not the gateway and simulator.
+step "arm64 build, driver, golden and export tests under qemu" \
+  env CROSS_TARGETS="varnok_qmr4100 driver_test plugin_test golden_test" \
+  scripts/cross.sh arm64 -L 'driver|golden'
+step "packages amd64 and armhf, lintian" scripts/package.sh amd64 armhf
+step "install test of the amd64 packages" scripts/install-test.sh
 
 echo "ci-extra: $SECONDS s"
 echo "ci-extra: $passed passed, $failed failed"
