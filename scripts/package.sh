@@ -34,7 +34,12 @@ build_for() {
     dir=build-$arch
     CROSS_BUILD_ONLY=1 scripts/cross.sh "$arch" > /dev/null
   fi
-  cmake -S . -B "$dir" -DCMAKE_INSTALL_PREFIX=/usr -DQMR_BUILD_MANPAGES=ON > "$dir.package.log" 2>&1 ||
+  # Debian's library folder, lib/<triplet>, also for a folder configured before;
+  # typed STRING, as cmake would make a relative PATH absolute.
+  local libdir
+  libdir=lib/$(dpkg-architecture -a"$arch" -qDEB_HOST_MULTIARCH 2> /dev/null)
+  cmake -S . -B "$dir" -DCMAKE_INSTALL_PREFIX=/usr -DCMAKE_INSTALL_LIBDIR:STRING="$libdir" \
+    -DQMR_BUILD_MANPAGES=ON > "$dir.package.log" 2>&1 ||
     { cat "$dir.package.log" >&2; return 1; }
   cmake --build "$dir" -j "$jobs" >> "$dir.package.log" 2>&1 ||
     { tail -40 "$dir.package.log" >&2; return 1; }

@@ -9,3 +9,6 @@ set(CMAKE_LIBRARY_ARCHITECTURE ${QMR_CROSS_TRIPLET})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 # The dynamic loader and libraries of the target sit where qemu looks by default.
 set(CMAKE_CROSSCOMPILING_EMULATOR ${QMR_QEMU})
+# GNUInstallDirs picks Debian's multiarch library folder only for native
+# builds; a cross build names it.
+set(CMAKE_INSTALL_LIBDIR lib/${QMR_CROSS_TRIPLET} CACHE PATH "Object code libraries (lib/<triplet>)")
