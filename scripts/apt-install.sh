@@ -5,10 +5,22 @@
 #   usage: scripts/apt-install.sh PACKAGE...
 set -euo pipefail
 
+native=$(dpkg --print-architecture)
+# A name without an architecture means the machine's own (or an "all"
+# package): with multiarch, libfmt-dev:armhf alone does not make libfmt-dev.
+installed() {
+  local name=$1 lines
+  lines=$(dpkg-query -W -f='${Status} ${Architecture}\n' "$name" 2>/dev/null || true)
+  if [[ $name == *:* ]]; then
+    grep -q '^install ok installed ' <<< "$lines"
+  else
+    grep -qE "^install ok installed ($native|all)\$" <<< "$lines"
+  fi
+}
+
 missing=()
 for p in "$@"; do
-  status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
-  [[ $status == "install ok installed" ]] || missing+=("$p")
+  installed "$p" || missing+=("$p")
 done
 ((${#missing[@]})) || exit 0
 
