@@ -3,7 +3,7 @@
 find_program(HELP2MAN help2man REQUIRED)
 
 set(man_dir ${CMAKE_CURRENT_BINARY_DIR}/man)
-set(installed_plugin ${CMAKE_INSTALL_FULL_LIBDIR}/qmr4100/plugins/varnok_qmr4100.so)
+set(installed_plugin ${QMR_FULL_PLUGIN_DIR}/varnok_qmr4100.so)
 set(manpages)
 foreach(entry "qmr4100-gateway:poll QMR4100 power systems through the varnok_qmr4100 plug-in"
               "qmr4100-sim:simulate a QMR4100 power system on a serial line")
