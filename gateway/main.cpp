@@ -18,8 +18,9 @@
 #include "mqtt_output.h"
 #include "http_server.h"
 #include "qmr4100/sim/pty_server.h"
-#include "snmp_agent.h"
+#include "qmr4100/version.h"
 #include "snmp_options.h"
+#include "snmp_start.h"
 #include "stdout_capture.h"
 
 namespace gw = qmr4100::gateway;
@@ -230,6 +231,7 @@ int main(int argc, char** argv) {
       "qmr4100-gateway: loads the varnok_qmr4100 driver plug-in, polls power systems "
       "on serial lines (or the built-in simulator), shows each published cycle and "
       "records every event"};
+  app.set_version_flag("--version", std::string("qmr4100-gateway ") + QMR4100_VERSION);
   Flags flags;
   add_options(app, flags);
   CLI11_PARSE(app, argc, argv);

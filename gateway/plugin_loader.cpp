@@ -63,12 +63,15 @@ std::shared_ptr<SMDSPDevice> Plugin::CreateDevice(const std::shared_ptr<SMDContr
 
 std::string default_plugin_path() {
   namespace fs = std::filesystem;
-  const fs::path built = QMR4100_DEFAULT_PLUGIN;
   std::error_code error;
-  if (fs::exists(built, error)) return built.string();
-  const fs::path executable = fs::read_symlink("/proc/self/exe", error);
-  if (error) return built.string();
-  return (executable.parent_path() / built.filename()).string();
+  const fs::path folder = fs::read_symlink("/proc/self/exe", error).parent_path();
+  const fs::path installed = (folder / QMR4100_INSTALLED_PLUGIN).lexically_normal();
+  for (const fs::path& candidate :
+       {installed, (folder / QMR4100_BUILT_PLUGIN).lexically_normal(),
+        folder / installed.filename()}) {
+    if (fs::exists(candidate, error)) return candidate.string();
+  }
+  return installed.string();
 }
 
 }  // namespace qmr4100::gateway

@@ -47,8 +47,9 @@ class Plugin : public std::enable_shared_from_this<Plugin> {
   std::shared_ptr<Provider> m_provider;
 };
 
-// The plug-in built with the gateway, or the one next to the executable when
-// that build path is gone.
+// The plug-in where the install rules put it, else the one of the build
+// tree the program runs from, else one next to the program; all found
+// relative to the running program.
 std::string default_plugin_path();
 
 }  // namespace qmr4100::gateway

@@ -21,8 +21,20 @@ string(REPLACE "::= { enterprises 8072 9999 4100 }" "::= { enterprises ${qmr4100
 file(WRITE ${QMR4100_MIB_DIR}/QMR4100-MIB.txt "${qmr4100_mib}")
 install(FILES ${QMR4100_MIB_DIR}/QMR4100-MIB.txt DESTINATION share/snmp/mibs)
 
-find_library(NETSNMP_AGENT_LIBRARY netsnmpagent REQUIRED)
-find_library(NETSNMP_LIBRARY netsnmp REQUIRED)
+# Without Net-SNMP (a cross build: Debian's libsnmp-dev has one architecture
+# at a time) the gateway refuses --snmp-agentx and builds all the same.
+find_library(NETSNMP_AGENT_LIBRARY netsnmpagent)
+find_library(NETSNMP_LIBRARY netsnmp)
+if(NOT NETSNMP_AGENT_LIBRARY OR NOT NETSNMP_LIBRARY)
+  message(STATUS "Net-SNMP not found: the gateway is built without its SNMP sub-agent")
+  add_library(qmr4100gw_snmp STATIC
+    ${CMAKE_CURRENT_LIST_DIR}/snmp_options.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/snmp_unavailable.cpp)
+  target_link_libraries(qmr4100gw_snmp PUBLIC qmr4100gw CLI11::CLI11)
+  set(QMR4100_WITH_SNMP OFF CACHE INTERNAL "Whether the SNMP sub-agent is built")
+  return()
+endif()
+set(QMR4100_WITH_SNMP ON CACHE INTERNAL "Whether the SNMP sub-agent is built")
 
 string(REPLACE "." "," qmr4100_root_list ${QMR4100_SNMP_ROOT})
 add_library(qmr4100gw_snmp STATIC

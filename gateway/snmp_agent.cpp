@@ -1,4 +1,5 @@
 #include "snmp_agent.h"
+#include "snmp_start.h"
 
 #include <exception>
 #include <utility>
@@ -96,8 +97,8 @@ const SnmpTree& SnmpAgent::Tree() {
   return m_tree;
 }
 
-std::unique_ptr<SnmpAgent> start_snmp_agent(const SnmpSettings& settings, Gateway& gateway,
-                                            SnmpAgent::Log log) {
+std::unique_ptr<StateListener> start_snmp_agent(const SnmpSettings& settings, Gateway& gateway,
+                                                std::function<void(const std::string&)> log) {
   if (settings.agentx.empty()) return nullptr;
   auto agent = std::make_unique<SnmpAgent>(settings, gateway.Model(), std::move(log));
   gateway.AddListener(*agent);

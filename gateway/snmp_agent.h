@@ -75,8 +75,5 @@ class SnmpAgent : public StateListener {
   std::chrono::steady_clock::time_point m_treeBuilt{};
 };
 
-// The started agent listening to `gateway`, or none without an AgentX socket.
-std::unique_ptr<SnmpAgent> start_snmp_agent(const SnmpSettings& settings, Gateway& gateway,
-                                            SnmpAgent::Log log);
 
 }  // namespace qmr4100::gateway

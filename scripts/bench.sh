@@ -17,6 +17,7 @@ if [ "${1:-}" = "--help" ]; then
   exit 0
 fi
 
+scripts/apt-install.sh libbenchmark-dev python3
 cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=Release -DQMR_BUILD_BENCH=ON -DQMR_BUILD_TESTS=OFF >/dev/null
 cmake --build "$build_dir" -j 2 --target qmr4100-bench >/dev/null
 

@@ -17,12 +17,13 @@ if ! [[ $seconds =~ ^[1-9][0-9]*$ ]]; then
   exit 2
 fi
 
+scripts/apt-install.sh clang libclang-rt-14-dev
 build_dir=${FUZZ_BUILD_DIR:-build-fuzz}
 targets=(frame stream cycle decoders cache scenario config)
 cxx=$(command -v clang++-14 || command -v clang++ || true)
 cc=$(command -v clang-14 || command -v clang || true)
 if [[ -z $cxx || -z $cc ]]; then
-  echo "fuzz.sh: clang is not installed (scripts/setup.sh installs it)" >&2
+  echo "fuzz.sh: clang is not installed" >&2
   exit 2
 fi
 

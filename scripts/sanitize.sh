@@ -16,6 +16,7 @@ case $which in
   *) echo "sanitize.sh: unknown run '$which' (address, thread or all)" >&2; exit 2 ;;
 esac
 jobs=${BUILD_JOBS:-2}
+scripts/apt-install.sh libgtest-dev libgmock-dev
 
 # Findings stop the test that hit them, so ctest reports it failed.
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1

@@ -348,9 +348,11 @@ def run_check(processes, setup):
 
 
 def main():
+    subprocess.run([os.path.join(REPO, "scripts", "apt-install.sh"),
+                    "snmpd", "snmp", "snmptrapd", "smitools"], check=True)
     for tool in ("snmpd", "snmptrapd", "snmpget", "snmpwalk", "smilint"):
         if not shutil.which(tool, path=os.environ.get("PATH", "") + ":/usr/sbin"):
-            print(f"snmp-check: {tool} is missing (scripts/setup.sh installs it)")
+            print(f"snmp-check: {tool} is missing after its install")
             return 1
     os.environ["PATH"] += ":/usr/sbin"
     processes = Processes()

@@ -16,7 +16,7 @@ if ! [[ $cycles =~ ^[1-9][0-9]*$ ]]; then
   echo "valgrind.sh: CYCLES must be a positive whole number, got '$cycles'" >&2
   exit 2
 fi
-command -v valgrind > /dev/null || { echo "valgrind.sh: valgrind is not installed" >&2; exit 2; }
+scripts/apt-install.sh valgrind
 build_dir=${BUILD_DIR:-build}
 cmake -S . -B "$build_dir" > /dev/null
 log="$build_dir/valgrind-build.log"

@@ -9,6 +9,7 @@
 #include "qmr4100/sim/pty_server.h"
 #include "qmr4100/sim/scenario.h"
 #include "qmr4100/sim/simulator.h"
+#include "qmr4100/version.h"
 
 namespace {
 
@@ -136,6 +137,7 @@ int main(int argc, char** argv) {
       "qmr4100-sim: answers the eight polling commands of CID1 0x41 (0x42 0x43 0x44 0x91 0x95 "
       "0x9C 0x86 0xA2) like the power system, in YD/T 1363.3 frames on a pty or serial "
       "device, with optional line faults. Runs until interrupted."};
+  app.set_version_flag("--version", std::string("qmr4100-sim ") + QMR4100_VERSION);
   Options options;
   add_options(app, options);
   CLI11_PARSE(app, argc, argv);

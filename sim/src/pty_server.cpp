@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <iostream>
 #include <mutex>
@@ -180,7 +181,8 @@ class PtyServer::Impl {
   // Holds the line for as long as the characters take at the baud rate.
   void pace(std::size_t chars) {
     if (!options_.paced) return;
-    pause(std::chrono::microseconds(static_cast<long>(chars) * kBitsPerChar * 1000000 /
+    // 64 bits: a long answer at 32 bits overflows the microseconds before the division.
+    pause(std::chrono::microseconds(static_cast<std::int64_t>(chars) * kBitsPerChar * 1000000 /
                                     options_.baud));
   }
 

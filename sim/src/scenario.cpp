@@ -1,16 +1,20 @@
 #include "qmr4100/sim/scenario.h"
 
 #include <algorithm>
+#include <cstdint>
 
 namespace qmr4100::sim {
 namespace {
 
-Tenths clamp_tenths(long value) {
-  return static_cast<Tenths>(std::clamp<long>(value, 0, 0xFFFF));
+Tenths clamp_tenths(std::int64_t value) {
+  return static_cast<Tenths>(std::clamp<std::int64_t>(value, 0, 0xFFFF));
 }
 
+// 64 bits whatever `long` is: a ramp of 0xFFFF tenths a cycle over a billion
+// cycles overflows 32.
 Tenths ramped(const Change& change, int cycle) {
-  return clamp_tenths(change.value + static_cast<long>(change.step) * (cycle - change.from));
+  const std::int64_t cycles = std::int64_t{cycle} - change.from;
+  return clamp_tenths(change.value + std::int64_t{change.step} * cycles);
 }
 
 void apply(const Change& change, int cycle, Scenario& s) {

@@ -60,6 +60,7 @@ qmr4100::Block block_of(const Json::Value& snapshot_event) {
 qmr4100::gateway::GatewayOptions quick_options(const std::string& port,
                                                const std::string& record_path, int cycles) {
   qmr4100::gateway::GatewayOptions options;
+  options.plugin_path = DRIVER_PLUGIN;  // the default is found relative to the gateway program
   options.config.devices = {{port, 1, 1000}};
   options.config.interval = 0;
   options.config.timeout = 0.2;

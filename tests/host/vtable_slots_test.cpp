@@ -1,6 +1,8 @@
 // The host calls a plug-in only through virtual-table slots, so every
 // operation must sit in the slot the host was built with. Under the Itanium
-// C++ ABI a pointer to a virtual member function holds 1 + slot * sizeof(void*).
+// C++ ABI a pointer to a virtual member function holds 1 + slot * sizeof(void*);
+// the ARM variant (armhf, arm64), whose code addresses may be odd (Thumb),
+// holds slot * sizeof(void*) and marks "virtual" in the adjustment's low bit.
 #include <gtest/gtest.h>
 
 #include <cstddef>
@@ -27,9 +29,16 @@ long slot_of(MemberPointer member) {
   static_assert(sizeof(MemberPointer) == sizeof(MemberPointerBits));
   MemberPointerBits bits{};
   std::memcpy(&bits, &member, sizeof bits);
+#if defined(__arm__) || defined(__aarch64__)
+  EXPECT_EQ(bits.adj >> 1, 0) << "the device chain uses single inheritance only";
+  EXPECT_EQ(bits.adj & 1, 1) << "not a virtual function";
+  const std::uintptr_t offset = bits.ptr;
+#else
   EXPECT_EQ(bits.adj, 0) << "the device chain uses single inheritance only";
   EXPECT_EQ(bits.ptr % sizeof(void*), 1u) << "not a virtual function";
-  return static_cast<long>((bits.ptr - 1) / sizeof(void*));
+  const std::uintptr_t offset = bits.ptr - 1;
+#endif
+  return static_cast<long>(offset / sizeof(void*));
 }
 
 struct Slot {

@@ -32,10 +32,10 @@ bool operator!=(const AlarmText<A>& a, const AlarmText<B>& b) {
   return !(a == b);
 }
 
-// One alarm evaluation as the host's alarm engine receives it: 16 bytes, as
-// the texts are shared. id, code, name and desc are four views of the one
-// pointer: union members that all begin with the same member may each be
-// read through it.
+// One alarm evaluation as the host's alarm engine receives it: 16 bytes (12 on
+// 32-bit machines), as the texts are shared. id, code, name and desc are four
+// views of the one pointer: union members that all begin with the same member
+// may each be read through it.
 struct rule_value {
   rule_value() : rule_value(0, NoAlarmTexts(), false, 0) {}
   rule_value(int level, const AlarmTexts* texts, bool active, unsigned short seq)
@@ -58,5 +58,5 @@ struct rule_value {
 };
 
 // A device keeps room for a whole cycle of evaluations between cycles.
-static_assert(sizeof(rule_value) <= 2 * sizeof(void*),
+static_assert(sizeof(rule_value) <= sizeof(void*) + 2 * sizeof(int),
               "rule_value holds one pointer and three small numbers");
