@@ -61,7 +61,8 @@ void Gateway::CreateDevices() {
     std::shared_ptr<SMDSPDevice> device =
         m_plugin->CreateDevice(m_controller, entry.data_id, config);
     // The configuration gives every device of one line the same baud.
-    std::unique_ptr<Poller>& poller = m_pollers[bus_of(entry.port)];
+    const std::string bus = bus_of(entry.port);
+    std::unique_ptr<Poller>& poller = m_pollers[bus];
     if (!poller)
       poller = std::make_unique<Poller>(m_io, entry.port, entry.baud, settings,
                                         static_cast<PollObserver&>(*this));
@@ -70,7 +71,7 @@ void Gateway::CreateDevices() {
                                   : std::nullopt);
     m_controller->Attach(*device, *poller);
     m_controller->RestoreFromCache(*device);
-    m_portDevices[entry.port].push_back(entry.data_id);
+    m_busDevices[bus].push_back(entry.data_id);
     m_published[entry.data_id] = 0;
     m_devices.push_back(std::move(device));
   }
@@ -166,7 +167,7 @@ void Gateway::FrameRefused(SMDSPDevice& device, int step, const std::string& pro
 
 void Gateway::PortLost(const std::string& port, const std::string& error, bool was_open) {
   m_model.PortDown(port, was_open ? PortEvent::Lost : PortEvent::CannotOpen, error,
-                   m_portDevices[port]);
+                   m_busDevices[bus_of(port)]);
 }
 
 void Gateway::PortRestored(const std::string& port) { m_model.PortUp(port); }

@@ -94,7 +94,7 @@ class Gateway : private PollObserver {
   boost::asio::io_context m_io;
   std::shared_ptr<GatewayController> m_controller;
   std::map<std::string, std::unique_ptr<Poller>> m_pollers;
-  std::map<std::string, std::vector<unsigned int>> m_portDevices;
+  std::map<std::string, std::vector<unsigned int>> m_busDevices;  // by bus_of(port)
   std::vector<std::shared_ptr<SMDSPDevice>> m_devices;
   std::map<unsigned int, int> m_published;
   boost::asio::steady_timer m_deadline;
