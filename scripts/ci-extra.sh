@@ -9,7 +9,7 @@
 # of the amd64 packages. Each step runs even when an earlier one failed; the
 # script fails if any did.
 #   usage: scripts/ci-extra.sh
-#   env:   FUZZ_SECONDS (default 20), SOAK_CYCLES (default 300),
+#   env:   FUZZ_SECONDS (default 10), SOAK_CYCLES (default 300),
 #          CACHE_KILLS (default 30), BUILD_DIR (plain build, default build)
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -35,7 +35,7 @@ step() {
   fi
 }
 
-step "fuzz targets" scripts/fuzz.sh "${FUZZ_SECONDS:-20}"
+step "fuzz targets" scripts/fuzz.sh "${FUZZ_SECONDS:-10}"
 step "ASan+UBSan suite" scripts/sanitize.sh address
 step "TSan gateway end-to-end" scripts/sanitize.sh thread
 step "soak" scripts/soak.sh "${SOAK_CYCLES:-300}"
