@@ -19,7 +19,7 @@ void write_all(int fd, std::string_view text) {
 }  // namespace
 
 void Console::Line(std::string_view text) {
-  std::unique_lock<std::mutex> lock(m_mutex);
+  std::lock_guard<std::mutex> lock(m_mutex);
   m_pending.append(text);
   m_pending += '\n';
   if (!m_scheduler) {
