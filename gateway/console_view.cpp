@@ -32,8 +32,8 @@ std::string full_summary(const DeviceState& device) {
   return text;
 }
 
-}  // namespace
-
+// "device 1000 (Site A): cycle 6 published, 8 modules (1 fault, 0 without
+// communication), system value 53.5, 1 of 1160 alarm points active"
 std::string summary_line(const DeviceState& device) {
   const Block& block = *device.LastBlock();
   const std::size_t count = std::min<std::size_t>(block[kModuleCount], kMaxModules);
@@ -52,6 +52,8 @@ std::string summary_line(const DeviceState& device) {
       labelled(device, "system_value", "system value", get_f32le(block, kSystemValue)),
       points.active.size(), points.reported);
 }
+
+}  // namespace
 
 void ConsoleView::Published(const DeviceState& device) {
   m_console.TimedLine(m_style == SummaryStyle::Full ? full_summary(device) : summary_line(device));

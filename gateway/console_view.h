@@ -26,8 +26,4 @@ class ConsoleView : public StateListener {
   SummaryStyle m_style;
 };
 
-// "device 1000 (Site A): cycle 6 published, 8 modules (1 fault, 0 without
-// communication), system value 53.5, 1 of 1160 alarm points active"
-std::string summary_line(const DeviceState& device);
-
 }  // namespace qmr4100::gateway
