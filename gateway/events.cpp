@@ -37,15 +37,25 @@ Json::Value snapshot_event(unsigned int data_id, int sp, const unsigned char* da
   return value;
 }
 
-Json::Value threshold_event(unsigned int data_id, const rule_value& point) {
-  Json::Value value = device_event("threshold", data_id);
-  value["level"] = point.level;
+void put_point(Json::Value& value, const rule_value& point) {
   value["id"] = point.id.str();
   value["code"] = point.code.str();
   value["name"] = point.name.str();
   value["desc"] = point.desc.str();
-  value["active"] = point.active;
   value["seq"] = point.seq;
+}
+
+Json::Value point_json(const rule_value& point) {
+  Json::Value value(Json::objectValue);
+  put_point(value, point);
+  return value;
+}
+
+Json::Value threshold_event(unsigned int data_id, const rule_value& point) {
+  Json::Value value = device_event("threshold", data_id);
+  value["level"] = point.level;
+  value["active"] = point.active;
+  put_point(value, point);
   return value;
 }
 
@@ -58,11 +68,7 @@ Json::Value batch_event(unsigned int data_id, std::size_t count) {
 Json::Value alarm_event(unsigned int data_id, const AlarmEngine::Transition& transition) {
   Json::Value value = device_event("alarm", data_id);
   value["state"] = transition.raised ? "raised" : "cleared";
-  value["id"] = transition.point.id.str();
-  value["code"] = transition.point.code.str();
-  value["name"] = transition.point.name.str();
-  value["desc"] = transition.point.desc.str();
-  value["seq"] = transition.point.seq;
+  put_point(value, transition.point);
   return value;
 }
 

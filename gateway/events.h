@@ -15,6 +15,11 @@ namespace qmr4100::gateway {
 
 std::string to_hex(const unsigned char* data, std::size_t length);
 
+// An alarm point's id, code, name, desc and seq, as every output names them.
+void put_point(Json::Value& value, const rule_value& point);
+// Those five alone, as an object.
+Json::Value point_json(const rule_value& point);
+
 Json::Value snapshot_event(unsigned int data_id, int sp, const unsigned char* data,
                            unsigned int length);
 Json::Value threshold_event(unsigned int data_id, const rule_value& value);

@@ -4,6 +4,7 @@
 #include <chrono>
 
 #include "decoded_view.h"
+#include "events.h"
 #include "json_text.h"
 
 namespace qmr4100::gateway {
@@ -16,16 +17,6 @@ Json::Value counters_view(const Counters& count) {
   view["failed"] = Json::UInt64(count.failed);
   Json::Value& replies = view["error_replies"] = Json::Value(Json::objectValue);
   for (const auto& [code, number] : count.error_replies) replies[code] = Json::UInt64(number);
-  return view;
-}
-
-Json::Value point_view(const rule_value& point) {
-  Json::Value view(Json::objectValue);
-  view["id"] = point.id.str();
-  view["code"] = point.code.str();
-  view["name"] = point.name.str();
-  view["desc"] = point.desc.str();
-  view["seq"] = point.seq;
   return view;
 }
 
@@ -76,7 +67,7 @@ Json::Value device_detail(const DeviceState& device) {
   view["view"] = decoded_view(device);
   Json::Value& alarms = view["alarms"] = Json::Value(Json::arrayValue);
   for (const ActiveAlarm& alarm : device.Alarms()) {
-    Json::Value& entry = alarms.append(point_view(alarm.point));
+    Json::Value& entry = alarms.append(point_json(alarm.point));
     entry["since"] = utc_text(alarm.since);
   }
   return view;
@@ -106,7 +97,7 @@ Json::Value latest_sample(const DeviceState& device) {
 }
 
 Json::Value alarm_event(const DeviceState& device, const AlarmChange& change) {
-  Json::Value event = point_view(change.point);
+  Json::Value event = point_json(change.point);
   event["data_id"] = device.DataId();
   event["raised"] = change.raised;
   event["time"] = utc_text(change.time);

@@ -5,6 +5,7 @@
 #include <fmt/format.h>
 
 #include "decoded_view.h"
+#include "events.h"
 #include "json_text.h"
 
 namespace qmr4100::gateway {
@@ -12,16 +13,6 @@ namespace {
 
 std::string device_topic(const std::string& prefix, unsigned int data_id, const char* leaf) {
   return fmt::format("{}/{}/{}", prefix, data_id, leaf);
-}
-
-Json::Value point_json(const rule_value& point) {
-  Json::Value json(Json::objectValue);
-  json["id"] = point.id.str();
-  json["code"] = point.code.str();
-  json["name"] = point.name.str();
-  json["desc"] = point.desc.str();
-  json["seq"] = point.seq;
-  return json;
 }
 
 // One Home Assistant entity; "{n}" in the texts stands for the module number.
