@@ -71,7 +71,6 @@ void Gateway::CreateDevices() {
                                   : std::nullopt);
     m_controller->Attach(*device, *poller);
     m_controller->RestoreFromCache(*device);
-    m_busDevices[bus].push_back(entry.data_id);
     m_published[entry.data_id] = 0;
     m_devices.push_back(std::move(device));
   }
@@ -165,9 +164,9 @@ void Gateway::FrameRefused(SMDSPDevice& device, int step, const std::string& pro
   m_record.Write(protocol_error_event(device.DataId(), step, problem));
 }
 
-void Gateway::PortLost(const std::string& port, const std::string& error, bool was_open) {
-  m_model.PortDown(port, was_open ? PortEvent::Lost : PortEvent::CannotOpen, error,
-                   m_busDevices[bus_of(port)]);
+void Gateway::PortLost(const std::string& port, const std::vector<unsigned int>& data_ids,
+                       const std::string& error, bool was_open) {
+  m_model.PortDown(port, was_open ? PortEvent::Lost : PortEvent::CannotOpen, error, data_ids);
 }
 
 void Gateway::PortRestored(const std::string& port) { m_model.PortUp(port); }

@@ -80,7 +80,8 @@ class Gateway : private PollObserver {
                    std::optional<std::uint8_t> return_code) override;
   void CycleAbandoned(SMDSPDevice& device, int step, const std::string& reason) override;
   void FrameRefused(SMDSPDevice& device, int step, const std::string& problem) override;
-  void PortLost(const std::string& port, const std::string& error, bool was_open) override;
+  void PortLost(const std::string& port, const std::vector<unsigned int>& data_ids,
+                const std::string& error, bool was_open) override;
   void PortRestored(const std::string& port) override;
 
   // Declared in the order that lets each member outlive what uses it.
@@ -94,7 +95,6 @@ class Gateway : private PollObserver {
   boost::asio::io_context m_io;
   std::shared_ptr<GatewayController> m_controller;
   std::map<std::string, std::unique_ptr<Poller>> m_pollers;
-  std::map<std::string, std::vector<unsigned int>> m_busDevices;  // by bus_of(port)
   std::vector<std::shared_ptr<SMDSPDevice>> m_devices;
   std::map<unsigned int, int> m_published;
   boost::asio::steady_timer m_deadline;

@@ -177,8 +177,14 @@ void Poller::OnFrame(std::string_view frame) {
   }
 }
 
+std::vector<unsigned int> Poller::DataIds() const {
+  std::vector<unsigned int> data_ids;
+  for (const Slot& slot : m_slots) data_ids.push_back(slot.device->DataId());
+  return data_ids;
+}
+
 void Poller::OnLost(const std::string& error, bool was_open) {
-  m_observer.PortLost(m_line.Path(), error, was_open);
+  m_observer.PortLost(m_line.Path(), DataIds(), error, was_open);
   if (!m_current) return;
   const std::shared_ptr<SMDSPDevice> device = m_slots[*m_current].device;
   EndCycle();

@@ -43,8 +43,10 @@ class PollObserver {
   virtual void CycleAbandoned(SMDSPDevice& device, int step, const std::string& reason) = 0;
   // A frame that changed nothing in the device, and why.
   virtual void FrameRefused(SMDSPDevice& device, int step, const std::string& problem) = 0;
-  // `was_open` is false for a port that has not opened since the start.
-  virtual void PortLost(const std::string& port, const std::string& error, bool was_open) = 0;
+  // `data_ids` are the devices of the line; `was_open` is false for a port
+  // that has not opened since the start.
+  virtual void PortLost(const std::string& port, const std::vector<unsigned int>& data_ids,
+                        const std::string& error, bool was_open) = 0;
   virtual void PortRestored(const std::string& port) = 0;
 };
 
@@ -76,6 +78,7 @@ class Poller : public DeviceLink {
   };
 
   bool Done(const Slot& slot) const;
+  std::vector<unsigned int> DataIds() const;
   void ScheduleNext();
   void StartCycle(std::size_t index);
   void EndCycle();
