@@ -1,9 +1,9 @@
-#include "alarms/alarm_table.h"
+#include "driver/alarms/alarm_table.h"
 
 #include <algorithm>
 #include <stdexcept>
 
-#include "alarms/alarm_groups.h"
+#include "driver/alarms/alarm_groups.h"
 
 namespace qmr4100::alarms {
 

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
-#include "alarms/alarm_groups.h"
-#include "alarms/text.h"
+#include "driver/alarms/alarm_groups.h"
+#include "driver/alarms/text.h"
 
 namespace qmr4100::alarms {
 

@@ -6,10 +6,10 @@
 #include <cstdint>
 #include <string>
 
-#include "alarms/alarm_list.h"
-#include "alarms/alarm_row.h"
-#include "alarms/alarm_table.h"
-#include "alarms/text.h"
+#include "driver/alarms/alarm_list.h"
+#include "driver/alarms/alarm_row.h"
+#include "driver/alarms/alarm_table.h"
+#include "driver/alarms/text.h"
 
 namespace qmr4100::alarms {
 

@@ -3,8 +3,8 @@
 // declared here, all groups numbered by one per-code counter.
 #pragma once
 
-#include "alarms/alarm_table.h"
-#include "alarms/reporter.h"
+#include "driver/alarms/alarm_table.h"
+#include "driver/alarms/reporter.h"
 #include "driver/snapshot_layout.h"
 
 namespace qmr4100::alarms {

@@ -4,10 +4,10 @@
 #include <cstdint>
 #include <string>
 
-#include "alarms/alarm_groups.h"
-#include "alarms/alarm_row.h"
-#include "alarms/dc_screen_pass.h"
-#include "alarms/text.h"
+#include "driver/alarms/alarm_groups.h"
+#include "driver/alarms/alarm_row.h"
+#include "driver/alarms/dc_screen_pass.h"
+#include "driver/alarms/text.h"
 
 namespace qmr4100::alarms {
 

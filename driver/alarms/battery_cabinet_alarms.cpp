@@ -2,9 +2,9 @@
 // alarms of one DC screen, reported at the end of its screen pass.
 #include <string>
 
-#include "alarms/alarm_row.h"
-#include "alarms/dc_screen_pass.h"
-#include "alarms/text.h"
+#include "driver/alarms/alarm_row.h"
+#include "driver/alarms/dc_screen_pass.h"
+#include "driver/alarms/text.h"
 
 namespace qmr4100::alarms {
 

@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "alarms/alarm_list.h"
-#include "alarms/alarm_table.h"
+#include "driver/alarms/alarm_list.h"
+#include "driver/alarms/alarm_table.h"
 
 namespace qmr4100::alarms {
 

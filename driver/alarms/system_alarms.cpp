@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <string>
 
-#include "alarms/alarm_groups.h"
-#include "alarms/alarm_row.h"
+#include "driver/alarms/alarm_groups.h"
+#include "driver/alarms/alarm_row.h"
 
 namespace qmr4100::alarms {
 

@@ -1,6 +1,6 @@
-#include "alarms/reporter.h"
+#include "driver/alarms/reporter.h"
 
-#include "alarms/alarm_groups.h"
+#include "driver/alarms/alarm_groups.h"
 #include "host/SMDVDevice.h"
 
 namespace qmr4100::alarms {

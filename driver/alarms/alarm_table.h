@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "alarms/alarm_list.h"
-#include "alarms/sequence_counter.h"
+#include "driver/alarms/alarm_list.h"
+#include "driver/alarms/sequence_counter.h"
 
 namespace qmr4100::alarms {
 

@@ -1,4 +1,4 @@
-#include "alarms/alarm_list.h"
+#include "driver/alarms/alarm_list.h"
 
 #include <algorithm>
 

@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <string>
 
-#include "alarms/alarm_groups.h"
-#include "alarms/alarm_row.h"
-#include "alarms/text.h"
+#include "driver/alarms/alarm_groups.h"
+#include "driver/alarms/alarm_row.h"
+#include "driver/alarms/text.h"
 
 namespace qmr4100::alarms {
 

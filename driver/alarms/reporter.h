@@ -4,8 +4,8 @@
 
 #include <vector>
 
-#include "alarms/alarm_table.h"
-#include "alarms/sequence_counter.h"
+#include "driver/alarms/alarm_table.h"
+#include "driver/alarms/sequence_counter.h"
 #include "driver/alarm_item.h"
 #include "driver/snapshot_layout.h"
 

@@ -1,4 +1,4 @@
-#include "alarms/alarm_row.h"
+#include "driver/alarms/alarm_row.h"
 
 namespace qmr4100::alarms {
 

@@ -8,7 +8,7 @@
 
 #include <boost/date_time/posix_time/posix_time_types.hpp>
 
-#include "alarms/reporter.h"
+#include "driver/alarms/reporter.h"
 #include "driver/VARNOK_QMR4100.h"
 #include "host/get_ttime.h"
 
