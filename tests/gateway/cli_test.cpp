@@ -117,6 +117,29 @@ TEST(GatewayProgram, TerminationStopsCleanlyWithACompleteRecord) {
   EXPECT_EQ(gwtest::events_named(events, "batch").size(), snapshots.size());
 }
 
+// SIGHUP between cycles: the gateway says it ignores it and polls on until SIGTERM.
+TEST(GatewayProgram, HangupIsIgnoredAndPollingGoesOn) {
+  gwtest::TempDir dir;
+  std::ofstream(dir.File("hangup.sh")) << R"(gateway=$1 out=$2
+$gateway --simulate --cycles 0 --interval 0.05 > "$out" 2>&1 & pid=$!
+(sleep 60; kill -KILL $pid) > /dev/null 2>&1 & watchdog=$!
+published_after() { sed -n "/$1/,\$p" "$out" | grep -q 'cycle .* published'; }
+wait_for() { for i in $(seq 600); do "$@" && return 0; sleep 0.1; done; return 1; }
+wait_for published_after 'simulator serving' && kill -HUP $pid &&
+  wait_for published_after 'SIGHUP ignored'
+kill -TERM $pid; wait $pid; status=$?
+kill $watchdog; cat "$out"; exit $status
+)";
+  const Outcome outcome = run_shell("sh " + dir.File("hangup.sh") + " '" GATEWAY_PROGRAM "' " +
+                                    dir.File("out.txt"));
+  EXPECT_EQ(outcome.status, 0) << outcome.output;
+  const std::size_t hangup = outcome.output.find("SIGHUP ignored: ");
+  ASSERT_NE(hangup, std::string::npos) << outcome.output;
+  EXPECT_NE(outcome.output.find("published", hangup), std::string::npos) << outcome.output;
+  EXPECT_NE(outcome.output.find("gateway stopped: terminated", hangup), std::string::npos)
+      << outcome.output;
+}
+
 struct UnsoundCache {
   const char* name;      // under the test's directory
   std::string contents;  // written to `name`, or to a cache file inside it when it ends in "/"
