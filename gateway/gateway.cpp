@@ -92,9 +92,8 @@ int Gateway::Run() {
   if (m_options.handle_signals) {
     m_signals.add(SIGINT);
     m_signals.add(SIGTERM);
-    m_signals.async_wait([this](const boost::system::error_code& error, int signal) {
-      if (!error) Finish(signal == SIGINT ? "interrupted" : "terminated");
-    });
+    m_signals.add(SIGHUP);
+    WaitForSignal();
   }
   for (auto& [port, poller] : m_pollers) poller->Start();
   m_io.run();
@@ -102,6 +101,19 @@ int Gateway::Run() {
   m_controller->SetHandOff([](std::function<void()> work) { work(); });
   m_console.SetScheduler(nullptr);
   return m_options.cycles > 0 && !CyclesReached() ? 1 : 0;
+}
+
+// SIGHUP would end the process, and systemd does not restart a service that
+// a signal ended cleanly; until it means something the gateway goes on.
+void Gateway::WaitForSignal() {
+  m_signals.async_wait([this](const boost::system::error_code& error, int signal) {
+    if (error) return;
+    if (signal != SIGHUP) return Finish(signal == SIGINT ? "interrupted" : "terminated");
+    m_console.TimedLine(
+        "SIGHUP ignored: the configuration is read at start only; restart the gateway to "
+        "apply a changed one");
+    WaitForSignal();
+  });
 }
 
 void Gateway::Stop() {

@@ -34,7 +34,7 @@ struct GatewayOptions {
   int record_kept = 5;      // older record files kept when it rotates
   int cycles = 0;               // publications per device to stop after; 0: until stopped
   double deadline = 0;          // seconds until the run gives up; 0: none
-  bool handle_signals = false;  // SIGINT and SIGTERM stop the run
+  bool handle_signals = false;  // SIGINT and SIGTERM stop the run; SIGHUP is ignored
   int console_fd = STDOUT_FILENO;  // where the operator reads the gateway's lines
   SummaryStyle summary = SummaryStyle::Line;
   bool verbose = false;  // the driver's own lines and log lines on the console too
@@ -72,6 +72,7 @@ class Gateway : private PollObserver {
 
  private:
   void CreateDevices();
+  void WaitForSignal();
   void Finish(const std::string& reason);
   bool CyclesReached() const;
 

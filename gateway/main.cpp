@@ -6,6 +6,8 @@
 #include <iostream>
 #include <memory>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include <unistd.h>
 
@@ -16,6 +18,7 @@
 #include "config.h"
 #include "gateway.h"
 #include "mqtt_output.h"
+#include "mqtt_password.h"
 #include "http_server.h"
 #include "qmr4100/sim/pty_server.h"
 #include "qmr4100/version.h"
@@ -36,7 +39,7 @@ constexpr const char* kConfigHelp =
     R"(also have "name", "baud" (default 9600), "interval" and "fields"; optional at the top: )"
     R"("interval", "timeout", "cache_dir", "record", "record_max_mb", "offline_after", )"
     R"("fields" (value name -> {"label": ..., "unit": ...}), "mqtt", "snmp", "http"; )"
-    R"(the README's table explains each)";
+    R"(the README's table explains each (installed as /usr/share/doc/qmr4100-tools/README.md.gz))";
 
 struct Flags {
   std::string plugin;
@@ -55,6 +58,7 @@ struct Flags {
   std::string faults;
   std::uint64_t seed = 1;
   std::string show_cache;
+  std::string check_config;
   std::optional<double> record_max_mb;
   int record_kept = 5;
   std::optional<int> offline_after;
@@ -124,6 +128,13 @@ void add_options(CLI::App& app, Flags& flags) {
   app.add_option("--show-cache", flags.show_cache,
                  "Check and print every field of a snapshot cache file, or of each cache file "
                  "in a directory, and exit");
+  app.add_option("--check-config", flags.check_config,
+                 "Check a configuration file as a run would read it, with the other flags "
+                 "given, list every problem and exit (0: valid, 2: not); opens no port, loads "
+                 "no plug-in")
+      ->excludes(config)
+      ->excludes(port)
+      ->excludes(simulate);
   gw::add_mqtt_options(app, flags.mqtt);
   gw::add_snmp_options(app, flags.snmp);
 }
@@ -173,6 +184,35 @@ gw::GatewayOptions gateway_options(const Flags& flags, const std::string& simula
   options.deadline = flags.deadline;
   options.handle_signals = true;
   return options;
+}
+
+std::string outputs_of(const gw::GatewayConfig& config, const gw::MqttSettings& mqtt) {
+  std::vector<std::string> outputs;
+  if (config.http) {
+    const std::string& address = config.http->address;
+    outputs.push_back(fmt::format(address.find(':') == std::string::npos ? "HTTP on {}:{}"
+                                                                          : "HTTP on [{}]:{}",
+                                  address, config.http->port));
+  }
+  if (mqtt.Enabled()) outputs.push_back("MQTT to " + mqtt.url);
+  if (!config.snmp.agentx.empty()) outputs.push_back("SNMP through " + config.snmp.agentx);
+  if (outputs.empty()) return "no HTTP, MQTT or SNMP";
+  return fmt::format("{}", fmt::join(outputs, ", "));
+}
+
+// Reads what a run would read before it opens anything: the file, the flags
+// beside it, the MQTT password. Problems are thrown as a run throws them.
+int check_config(Flags flags) {
+  flags.config = flags.check_config;
+  const gw::GatewayOptions options = gateway_options(flags, "", 0, STDOUT_FILENO);
+  const gw::MqttSettings mqtt = gw::apply_mqtt_flags(flags.mqtt, options.config.mqtt);
+  if (mqtt.Enabled())
+    gw::mqtt_password(mqtt, [](const std::string& line) { std::cout << line << "\n"; });
+  gw::check_snmp_settings(options.config.snmp);
+  const std::size_t devices = options.config.devices.size();
+  std::cout << fmt::format("{}: configuration is valid ({} device{}; {})\n", flags.check_config,
+                           devices, devices == 1 ? "" : "s", outputs_of(options.config, mqtt));
+  return 0;
 }
 
 int run(const Flags& flags) {
@@ -239,6 +279,7 @@ int main(int argc, char** argv) {
   // Nothing may end the program through std::terminate.
   try {
     if (!flags.show_cache.empty()) return gw::show_cache(flags.show_cache, std::cout, std::cerr);
+    if (!flags.check_config.empty()) return check_config(flags);
     if (flags.port.empty() && flags.config.empty() && !flags.simulate) {
       std::cerr << "qmr4100-gateway: nothing to poll: give --port, --config or --simulate (see "
                    "--help)\n";

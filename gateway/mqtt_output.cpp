@@ -3,7 +3,7 @@
 #include <boost/asio/post.hpp>
 #include <fmt/format.h>
 
-#include "config.h"
+#include "mqtt_password.h"
 
 namespace qmr4100::gateway {
 namespace {
@@ -14,16 +14,12 @@ MqttMessage status_message(const std::string& prefix, const char* status) {
   return {gateway_status_topic(prefix), status};
 }
 
-MqttClientOptions client_options(const MqttSettings& settings) {
+MqttClientOptions client_options(const MqttSettings& settings, const MqttOutput::Say& say) {
   MqttClientOptions options;
   options.broker = parse_mqtt_url(settings.url);
   options.client_id = settings.client_id.empty() ? default_client_id() : settings.client_id;
   options.user = settings.user;
-  if (!settings.password_file.empty()) {
-    if (settings.user.empty())
-      throw ConfigError("mqtt: a password file needs a user (--mqtt-user)");
-    options.password = read_password(settings.password_file);
-  }
+  options.password = mqtt_password(settings, say);
   options.ca_file = settings.ca_file;
   options.will = status_message(settings.prefix, "offline");
   return options;
@@ -43,7 +39,7 @@ MqttOutput::MqttOutput(MqttSettings settings, boost::asio::io_context& io,
   handlers.down = [this](const std::string& reason, std::chrono::seconds retry) {
     boost::asio::post(m_io, [this, reason, retry] { Down(reason, retry); });
   };
-  m_client = std::make_unique<MqttClient>(client_options(m_settings), std::move(handlers));
+  m_client = std::make_unique<MqttClient>(client_options(m_settings, m_say), std::move(handlers));
 }
 
 MqttOutput::~MqttOutput() { Close(); }

@@ -26,7 +26,7 @@ class MqttOutput : public StateListener {
   // A line for the operator; any thread.
   using Say = std::function<void(const std::string&)>;
 
-  // Reads the password file; throws ConfigError or std::runtime_error.
+  // Reads the password (mqtt_password.h); throws ConfigError or std::runtime_error.
   MqttOutput(MqttSettings settings, boost::asio::io_context& io, const StateModel& model,
              Say say);
   ~MqttOutput() override;

@@ -19,7 +19,8 @@ string(REPLACE "." " " qmr4100_below ${qmr4100_below})
 string(REPLACE "::= { enterprises 8072 9999 4100 }" "::= { enterprises ${qmr4100_below} }"
        qmr4100_mib "${qmr4100_mib}")
 file(WRITE ${QMR4100_MIB_DIR}/QMR4100-MIB.txt "${qmr4100_mib}")
-install(FILES ${QMR4100_MIB_DIR}/QMR4100-MIB.txt DESTINATION share/snmp/mibs)
+install(FILES ${QMR4100_MIB_DIR}/QMR4100-MIB.txt DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/snmp/mibs
+        COMPONENT tools)
 
 # Without Net-SNMP (a cross build: Debian's libsnmp-dev has one architecture
 # at a time) the gateway refuses --snmp-agentx and builds all the same.

@@ -97,6 +97,8 @@ const SnmpTree& SnmpAgent::Tree() {
   return m_tree;
 }
 
+void check_snmp_settings(const SnmpSettings&) {}
+
 std::unique_ptr<StateListener> start_snmp_agent(const SnmpSettings& settings, Gateway& gateway,
                                                 std::function<void(const std::string&)> log) {
   if (settings.agentx.empty()) return nullptr;

@@ -14,6 +14,9 @@ namespace qmr4100::gateway {
 
 class Gateway;
 
+// Throws std::runtime_error when a build without Net-SNMP is given a socket.
+void check_snmp_settings(const SnmpSettings& settings);
+
 // The started sub-agent listening to `gateway`, or none without an AgentX
 // socket. A build without Net-SNMP refuses a socket with std::runtime_error.
 std::unique_ptr<StateListener> start_snmp_agent(const SnmpSettings& settings, Gateway& gateway,

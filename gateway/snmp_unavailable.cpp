@@ -4,12 +4,17 @@
 
 namespace qmr4100::gateway {
 
-std::unique_ptr<StateListener> start_snmp_agent(const SnmpSettings& settings, Gateway&,
-                                                std::function<void(const std::string&)>) {
-  if (settings.agentx.empty()) return nullptr;
+void check_snmp_settings(const SnmpSettings& settings) {
+  if (settings.agentx.empty()) return;
   throw std::runtime_error("--snmp-agentx " + settings.agentx +
                            ": this gateway was built without Net-SNMP, so it has no SNMP "
                            "sub-agent");
+}
+
+std::unique_ptr<StateListener> start_snmp_agent(const SnmpSettings& settings, Gateway&,
+                                                std::function<void(const std::string&)>) {
+  check_snmp_settings(settings);
+  return nullptr;
 }
 
 }  // namespace qmr4100::gateway

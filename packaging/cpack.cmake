@@ -32,15 +32,18 @@ per polling cycle and reports the system's alarm table. It needs the host
 framework runtime of the process that loads it.")
 
 set(CPACK_DEBIAN_TOOLS_PACKAGE_NAME qmr4100-tools)
-set(CPACK_DEBIAN_TOOLS_PACKAGE_DEPENDS "varnok-qmr4100 (= ${PROJECT_VERSION})")
+# The service's user comes from systemd-sysusers, or from adduser without it;
+# lintian wants adduser itself named for a script that may call it.
+set(CPACK_DEBIAN_TOOLS_PACKAGE_DEPENDS "varnok-qmr4100 (= ${PROJECT_VERSION}), adduser")
 set(CPACK_DEBIAN_TOOLS_PACKAGE_RECOMMENDS systemd)
 set(CPACK_COMPONENT_TOOLS_DESCRIPTION
     "QMR4100 gateway, simulator and system service
 qmr4100-gateway loads the varnok_qmr4100 plug-in and polls QMR4100 power
 systems on serial lines, keeps their snapshot cache and records what they
 publish; qmr4100-sim simulates a power system on a pseudo-terminal or serial
-port. Includes the systemd service qmr4100-gateway and an example
-configuration in /etc/qmr4100/gateway.json.")
+port. Includes the systemd service qmr4100-gateway with its system user
+qmr4100, an example configuration in /etc/qmr4100/gateway.json and the
+QMR4100-MIB for the gateway's SNMP sub-agent.")
 set(CPACK_DEBIAN_TOOLS_PACKAGE_CONTROL_EXTRA
     ${CMAKE_CURRENT_LIST_DIR}/debian/conffiles ${CMAKE_CURRENT_LIST_DIR}/debian/postinst
     ${CMAKE_CURRENT_LIST_DIR}/debian/prerm ${CMAKE_CURRENT_LIST_DIR}/debian/postrm)

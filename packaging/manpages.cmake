@@ -12,13 +12,18 @@ foreach(entry "qmr4100-gateway:poll QMR4100 power systems through the varnok_qmr
   math(EXPR after "${colon} + 1")
   string(SUBSTRING "${entry}" ${after} -1 summary)
   set(page ${man_dir}/${program}.1.gz)
+  # Sections beyond --help (configuration, service, files) where a program has them.
+  set(include ${CMAKE_CURRENT_LIST_DIR}/${program}.h2m)
+  if(NOT EXISTS ${include})
+    set(include "")
+  endif()
   add_custom_command(OUTPUT ${page}
     COMMAND ${CMAKE_COMMAND} -DHELP2MAN=${HELP2MAN}
             "-DPROGRAM=${CMAKE_CROSSCOMPILING_EMULATOR};$<TARGET_FILE:${program}>"
-            -DNAME=${program} "-DSUMMARY=${summary}" -DPAGE=${page}
+            -DNAME=${program} "-DSUMMARY=${summary}" -DPAGE=${page} "-DINCLUDE=${include}"
             -DBUILT_PLUGIN=$<TARGET_FILE:varnok_qmr4100> -DINSTALLED_PLUGIN=${installed_plugin}
             -P ${CMAKE_CURRENT_LIST_DIR}/help2man.cmake
-    DEPENDS ${program} varnok_qmr4100 ${CMAKE_CURRENT_LIST_DIR}/help2man.cmake
+    DEPENDS ${program} varnok_qmr4100 ${CMAKE_CURRENT_LIST_DIR}/help2man.cmake ${include}
     VERBATIM)
   list(APPEND manpages ${page})
 endforeach()

@@ -7,7 +7,11 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 # The programs only: the test suite's packages are test.sh's business.
-scripts/setup.sh -DQMR_BUILD_TESTS=OFF >/dev/null
+# setup.sh says each step; the rest of its output goes to a log, shown when it fails.
+log=${BUILD_DIR:-build}.setup.log
+scripts/setup.sh -DQMR_BUILD_TESTS=OFF > "$log" ||
+  { tail -30 "$log" >&2; echo "main.sh: setup failed; its output is in $log" >&2; exit 1; }
+echo "main.sh: starting the gateway on its simulator (Ctrl-C stops it)" >&2
 
 defaults=()
 given=" $* "

@@ -1,11 +1,17 @@
 // The program as a user runs it.
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <stdexcept>
+#include <vector>
 
 #include "support.h"
 
@@ -81,6 +87,77 @@ TEST(GatewayProgram, ConfigurationErrorNamesTheKey) {
       << outcome.output;
 }
 
+// A listening socket on a loopback port the system picks; closed at the end.
+class TakenPort {
+ public:
+  TakenPort() : m_fd(socket(AF_INET, SOCK_STREAM, 0)) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    if (bind(m_fd, reinterpret_cast<sockaddr*>(&address), size) != 0 || listen(m_fd, 1) != 0 ||
+        getsockname(m_fd, reinterpret_cast<sockaddr*>(&address), &size) != 0)
+      throw std::runtime_error("no loopback port to take");
+    m_port = ntohs(address.sin_port);
+  }
+  ~TakenPort() { close(m_fd); }
+  int Port() const { return m_port; }
+
+ private:
+  int m_fd;
+  int m_port = 0;
+};
+
+// Run with a plug-in that is not there and an HTTP port already taken: a
+// check opens neither.
+TEST(GatewayProgram, CheckConfigOpensNothingAndSaysWhatItFound) {
+  gwtest::TempDir dir;
+  const TakenPort taken;
+  std::ofstream(dir.File("gw.json"))
+      << R"({"devices":[{"port":"/dev/null","data_id":1},{"port":"/dev/null","address":2,)"
+      << R"("data_id":2}],"http":)" << taken.Port() << R"(,"mqtt":{"url":"mqtt://127.0.0.1:1"}})";
+  const Outcome outcome =
+      run_gateway("--plugin /nonexistent/plugin.so --check-config " + dir.File("gw.json"));
+  EXPECT_EQ(outcome.status, 0) << outcome.output;
+  EXPECT_EQ(outcome.output,
+            dir.File("gw.json") + ": configuration is valid (2 devices; HTTP on 127.0.0.1:" +
+                std::to_string(taken.Port()) + ", MQTT to mqtt://127.0.0.1:1)\n");
+}
+
+struct InvalidConfig {
+  const char* name;
+  const char* json;
+  std::vector<const char*> problems;  // each on its own line, after the file's name
+};
+
+void PrintTo(const InvalidConfig& row, std::ostream* out) { *out << row.name; }
+
+const InvalidConfig kInvalidConfigs[] = {
+    {"devices and outputs",
+     R"({"devices":[{"port":"/dev/null","address":999,"data_id":1}],"http":"x",)"
+     R"("mqtt":{"url":"ftp://h"}})",
+     {"devices[0].address: 999 is not allowed", "http", "mqtt url"}},
+    {"password file not there",
+     R"({"devices":[{"port":"/dev/null","data_id":1}],)"
+     R"("mqtt":{"url":"mqtt://h","user":"u","password_file":"/nonexistent/pass"}})",
+     {"mqtt password file /nonexistent/pass: cannot be read"}},
+};
+
+class CheckConfig : public testing::TestWithParam<InvalidConfig> {};
+
+TEST_P(CheckConfig, ListsEveryProblemAndFails) {
+  gwtest::TempDir dir;
+  std::ofstream(dir.File("gw.json")) << GetParam().json;
+  const Outcome outcome = run_gateway("--check-config " + dir.File("gw.json"));
+  EXPECT_EQ(outcome.status, 2) << outcome.output;
+  for (const char* problem : GetParam().problems)
+    EXPECT_NE(outcome.output.find(problem), std::string::npos) << problem << "\n"
+                                                               << outcome.output;
+  EXPECT_EQ(outcome.output.find("valid"), std::string::npos) << outcome.output;
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, CheckConfig, testing::ValuesIn(kInvalidConfigs));
+
 TEST(GatewayProgram, SimulateShowsCyclesAndTheScriptedAlarm) {
   gwtest::TempDir dir;
   const Outcome outcome = run_gateway("--simulate --deadline 40 --cache-dir " + dir.File("cache") +
@@ -115,6 +192,29 @@ TEST(GatewayProgram, TerminationStopsCleanlyWithACompleteRecord) {
   const auto events = gwtest::read_record(record);  // every line parses
   const auto snapshots = gwtest::events_named(events, "snapshot");
   EXPECT_EQ(gwtest::events_named(events, "batch").size(), snapshots.size());
+}
+
+// SIGHUP between cycles: the gateway says it ignores it and polls on until SIGTERM.
+TEST(GatewayProgram, HangupIsIgnoredAndPollingGoesOn) {
+  gwtest::TempDir dir;
+  std::ofstream(dir.File("hangup.sh")) << R"(gateway=$1 out=$2
+$gateway --simulate --cycles 0 --interval 0.05 > "$out" 2>&1 & pid=$!
+(sleep 60; kill -KILL $pid) > /dev/null 2>&1 & watchdog=$!
+published_after() { sed -n "/$1/,\$p" "$out" | grep -q 'cycle .* published'; }
+wait_for() { for i in $(seq 600); do "$@" && return 0; sleep 0.1; done; return 1; }
+wait_for published_after 'simulator serving' && kill -HUP $pid &&
+  wait_for published_after 'SIGHUP ignored'
+kill -TERM $pid; wait $pid; status=$?
+kill $watchdog; cat "$out"; exit $status
+)";
+  const Outcome outcome = run_shell("sh " + dir.File("hangup.sh") + " '" GATEWAY_PROGRAM "' " +
+                                    dir.File("out.txt"));
+  EXPECT_EQ(outcome.status, 0) << outcome.output;
+  const std::size_t hangup = outcome.output.find("SIGHUP ignored: ");
+  ASSERT_NE(hangup, std::string::npos) << outcome.output;
+  EXPECT_NE(outcome.output.find("published", hangup), std::string::npos) << outcome.output;
+  EXPECT_NE(outcome.output.find("gateway stopped: terminated", hangup), std::string::npos)
+      << outcome.output;
 }
 
 struct UnsoundCache {

@@ -253,6 +253,7 @@ struct AccessCase {
   const char* name;
   gwtest::BrokerOptions broker;
   const char* password;  // written to the password file; "" for none
+  bool credential;       // the password is the service's credential instead
   const char* ca;        // file of the broker's directory; "" for none
   const char* said;      // what the gateway tells the operator
 };
@@ -260,10 +261,11 @@ struct AccessCase {
 void PrintTo(const AccessCase& row, std::ostream* out) { *out << row.name; }
 
 const AccessCase kAccess[] = {
-    {"right password", {true, false}, "right-password", "", "connected to"},
-    {"wrong password", {true, false}, "wrong-password", "", "not authorised"},
-    {"trusted CA", {false, true}, "", "ca.crt", "connected to"},
-    {"other CA", {false, true}, "", "other-ca.crt", "certificate verify failed"},
+    {"right password", {true, false}, "right-password", false, "", "connected to"},
+    {"wrong password", {true, false}, "wrong-password", false, "", "not authorised"},
+    {"right password as credential", {true, false}, "right-password", true, "", "connected to"},
+    {"trusted CA", {false, true}, "", false, "ca.crt", "connected to"},
+    {"other CA", {false, true}, "", false, "other-ca.crt", "certificate verify failed"},
 };
 
 class MqttAccess : public testing::TestWithParam<AccessCase> {};
@@ -273,10 +275,16 @@ TEST_P(MqttAccess, BrokerAcceptsOrRefusesWithAClearMessage) {
   gwtest::Broker broker(row.broker);
   gwtest::TempDir dir;
   gw::MqttSettings settings = settings_for(broker);
+  std::optional<gwtest::CredentialsDirectory> credentials;
   if (*row.password) {
-    std::ofstream(dir.File("password")) << row.password << "\n";
     settings.user = "gateway";
-    settings.password_file = dir.File("password");
+    const std::string file = dir.File(row.credential ? "mqtt-password" : "password");
+    std::ofstream(file) << row.password << "\n";
+    std::filesystem::permissions(file, std::filesystem::perms::owner_read);  // no warning
+    if (row.credential)
+      credentials.emplace(dir.Path().string());
+    else
+      settings.password_file = file;
   }
   if (*row.ca) settings.ca_file = broker.File(row.ca);
   sim::PtyServer server(sim::default_scenario(), {}, {});

@@ -1,6 +1,7 @@
 #include "support.h"
 
 #include <atomic>
+#include <cstdlib>
 #include <fstream>
 #include <stdexcept>
 
@@ -22,6 +23,12 @@ TempDir::~TempDir() {
   std::error_code ignored;
   std::filesystem::remove_all(m_path, ignored);
 }
+
+CredentialsDirectory::CredentialsDirectory(const std::string& path) {
+  setenv("CREDENTIALS_DIRECTORY", path.c_str(), 1);
+}
+
+CredentialsDirectory::~CredentialsDirectory() { unsetenv("CREDENTIALS_DIRECTORY"); }
 
 std::vector<Json::Value> read_record(const std::string& path) {
   std::ifstream file(path);

@@ -28,6 +28,15 @@ class TempDir {
   std::filesystem::path m_path;
 };
 
+// $CREDENTIALS_DIRECTORY as systemd sets it for a service, for one test.
+class CredentialsDirectory {
+ public:
+  explicit CredentialsDirectory(const std::string& path);
+  ~CredentialsDirectory();
+  CredentialsDirectory(const CredentialsDirectory&) = delete;
+  CredentialsDirectory& operator=(const CredentialsDirectory&) = delete;
+};
+
 std::vector<Json::Value> read_record(const std::string& path);
 std::vector<Json::Value> events_named(const std::vector<Json::Value>& record,
                                       const std::string& name);
