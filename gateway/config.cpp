@@ -5,26 +5,30 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
+#include <memory>
 #include <set>
 #include <sstream>
 #include <utility>
 
 #include <fmt/format.h>
 #include <json/reader.h>
-#include <json/writer.h>
+
+#include "config_messages.h"
+#include "setting_checks.h"
+#include "value_names.h"
 
 namespace qmr4100::gateway {
 namespace {
 
 constexpr std::int64_t kMaxAddress = 255;
 constexpr std::int64_t kMaxDataId = 4294967295;
-constexpr double kMaxInterval = 86400;
-constexpr double kMaxTimeout = 600;
-constexpr double kMaxRecordMb = 1e6;
 constexpr std::int64_t kMaxOfflineAfter = 1000;
-// The rates a serial port is set to; others fail only when the port opens.
-const std::set<std::int64_t> kBauds = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
+// Far below the depth at which the JSON reader's recursion would endanger the stack.
+constexpr int kMaxNesting = 100;
+// The JSON reader's own messages are short; a long token quoted in one is cut.
+constexpr std::size_t kShownReaderMessage = 200;
 
 const std::set<std::string> kDeviceKeys = {"port", "address",  "data_id", "name",
                                            "baud", "interval", "fields"};
@@ -33,27 +37,17 @@ const std::set<std::string> kTopKeys = {"devices", "interval",      "timeout",  
                                         "mqtt",    "snmp",          "http"};
 const std::set<std::string> kLabelKeys = {"label", "unit"};
 
-std::string json_text(const Json::Value& value) {
-  Json::StreamWriterBuilder builder;
-  builder["indentation"] = "";
-  builder["emitUTF8"] = true;
-  return Json::writeString(builder, value);
-}
-
-std::string key_list(const std::set<std::string>& keys) {
-  return fmt::format("the keys {}", fmt::join(keys, ", "));
-}
-
 // Every problem of one file, in the order found; a setting with a problem
 // keeps its default so that the checks after it still run.
 class Problems {
  public:
   void Refuse(const std::string& key, const Json::Value& value, const std::string& allowed) {
     m_lines.push_back(
-        fmt::format("{}: {} is not allowed (allowed: {})", key, json_text(value), allowed));
+        fmt::format("{}: {} is not allowed (allowed: {})", key, shown(value), allowed));
   }
   void Missing(const std::string& key) { m_lines.push_back(key + " is missing"); }
   void Add(const std::string& line) { m_lines.push_back(line); }
+  std::size_t Count() const { return m_lines.size(); }
   void ThrowIfAny() const {
     if (!m_lines.empty()) throw ConfigError(fmt::format("{}", fmt::join(m_lines, "\n")));
   }
@@ -62,15 +56,10 @@ class Problems {
   std::vector<std::string> m_lines;
 };
 
-bool known_keys(const Json::Value& object, const std::string& where,
+void known_keys(const Json::Value& object, const std::string& where,
                 const std::set<std::string>& known, Problems& problems) {
-  bool all_known = true;
-  for (const std::string& name : object.getMemberNames()) {
-    if (known.count(name) != 0) continue;
-    problems.Refuse(where + name, object[name], key_list(known));
-    all_known = false;
-  }
-  return all_known;
+  for (const std::string& name : object.getMemberNames())
+    if (known.count(name) == 0) problems.Add(unknown_key(where, name, known));
 }
 
 // Each reader leaves `target` as it was when the value is refused.
@@ -84,33 +73,25 @@ void read_integer(const Json::Value& value, const std::string& key, std::int64_t
 
 void read_baud(const Json::Value& value, const std::string& key, unsigned int& target,
                Problems& problems) {
-  if (!value.isIntegral() || !value.isInt64() || kBauds.count(value.asInt64()) == 0)
-    return problems.Refuse(key, value, fmt::format("one of {}", fmt::join(kBauds, ", ")));
+  if (!value.isIntegral() || !value.isInt64() || !is_baud(value.asInt64()))
+    return problems.Refuse(key, value, allowed_bauds());
   target = static_cast<unsigned int>(value.asInt64());
 }
 
-bool read_number(const Json::Value& value, const std::string& key, bool zero_allowed, double high,
-                 const char* unit, double& target, Problems& problems) {
-  const bool fits = value.isNumeric() && value.asDouble() >= 0 &&
-                    (zero_allowed || value.asDouble() > 0) && value.asDouble() <= high;
-  if (!fits) {
-    problems.Refuse(key, value,
-                    fmt::format("{} up to {:g}{}", zero_allowed ? "0" : "more than 0", high, unit));
+bool read_number(const Json::Value& value, const std::string& key, const NumberRange& range,
+                 double& target, Problems& problems) {
+  if (!value.isNumeric() || !fits(range, value.asDouble())) {
+    problems.Refuse(key, value, allowed_numbers(range));
     return false;
   }
   target = value.asDouble();
   return true;
 }
 
-bool read_seconds(const Json::Value& value, const std::string& key, bool zero_allowed, double high,
-                  double& target, Problems& problems) {
-  return read_number(value, key, zero_allowed, high, " seconds", target, problems);
-}
-
 void read_text(const Json::Value& value, const std::string& key, const char* what,
                std::string& target, Problems& problems) {
-  if (!value.isString() || value.asString().empty())
-    return problems.Refuse(key, value, fmt::format("a non-empty {}", what));
+  if (!value.isString() || value.asString().empty() || !is_clean_text(value.asString()))
+    return problems.Refuse(key, value, fmt::format("a non-empty {} (UTF-8, no NUL)", what));
   target = value.asString();
 }
 
@@ -120,11 +101,20 @@ FieldLabel read_label(const Json::Value& json, const std::string& key, Problems&
     problems.Refuse(key, json, R"(an object with "label" and "unit")");
     return label;
   }
-  known_keys(json, key + ".", kLabelKeys, problems);
+  known_keys(json, key, kLabelKeys, problems);
   if (json.isMember("label"))
     read_text(json["label"], key + ".label", "text", label.label, problems);
   if (json.isMember("unit")) read_text(json["unit"], key + ".unit", "text", label.unit, problems);
   return label;
+}
+
+// The names a misspelt one is compared with: a wrong index ("modules[65].value")
+// is no misspelling of another index, nor of "modules[*].value".
+std::set<std::string> plain_value_names() {
+  std::set<std::string> plain;
+  for (const std::string& name : value_names())
+    if (name.find('[') == std::string::npos) plain.insert(name);
+  return plain;
 }
 
 FieldLabels read_fields(const Json::Value& json, const std::string& key, Problems& problems) {
@@ -133,8 +123,18 @@ FieldLabels read_fields(const Json::Value& json, const std::string& key, Problem
     problems.Refuse(key, json, R"(an object of value names, each {"label": ..., "unit": ...})");
     return fields;
   }
-  for (const std::string& name : json.getMemberNames())
-    fields[name] = read_label(json[name], key + "." + name, problems);
+  std::map<std::string, std::string> written_as;  // the name each value was written under
+  for (const std::string& name : json.getMemberNames()) {
+    const auto value = value_key(name);
+    if (!value) {
+      problems.Add(unknown_name(key, "value name", name, plain_value_names(), value_name_list()));
+    } else if (const auto [first, added] = written_as.emplace(*value, name); !added) {
+      problems.Add(fmt::format("{}.{}: names the value of {}.{} again", key, name, key,
+                               first->second));
+    } else {
+      fields[*value] = read_label(json[name], key + "." + name, problems);
+    }
+  }
   return fields;
 }
 
@@ -144,7 +144,7 @@ DeviceConfig read_device(const Json::Value& json, const std::string& key, Proble
     problems.Refuse(key, json, "an object with port, address and data_id");
     return device;
   }
-  known_keys(json, key + ".", kDeviceKeys, problems);
+  known_keys(json, key, kDeviceKeys, problems);
   for (const char* required : {"port", "data_id"})
     if (!json.isMember(required)) problems.Missing(key + "." + required);
   if (json.isMember("port")) read_text(json["port"], key + ".port", "path", device.port, problems);
@@ -156,7 +156,7 @@ DeviceConfig read_device(const Json::Value& json, const std::string& key, Proble
   if (json.isMember("baud")) read_baud(json["baud"], key + ".baud", device.baud, problems);
   double seconds = 0;
   if (json.isMember("interval") &&
-      read_seconds(json["interval"], key + ".interval", true, kMaxInterval, seconds, problems))
+      read_number(json["interval"], key + ".interval", kIntervalRange, seconds, problems))
     device.interval = seconds;
   if (json.isMember("fields"))
     device.fields = read_fields(json["fields"], key + ".fields", problems);
@@ -164,14 +164,16 @@ DeviceConfig read_device(const Json::Value& json, const std::string& key, Proble
 }
 
 // Two devices must not publish under one data id, nor answer to one address
-// on one line; the devices of a line share its baud.
-void check_devices_agree(const std::vector<DeviceConfig>& devices, Problems& problems) {
+// on one line; the devices of a line share its baud. A device with problems of
+// its own is left out: a default standing in for a misspelt key would clash.
+void check_devices_agree(const std::vector<DeviceConfig>& devices, const std::vector<bool>& sound,
+                         Problems& problems) {
   std::map<unsigned int, std::size_t> data_ids;
   std::map<std::pair<std::string, unsigned int>, std::size_t> addresses;
   std::map<std::string, std::size_t> lines;  // first device of each line
   for (std::size_t i = 0; i < devices.size(); ++i) {
     const DeviceConfig& device = devices[i];
-    if (device.port.empty()) continue;  // refused already
+    if (!sound[i]) continue;
     const std::string key = fmt::format("devices[{}]", i);
     const std::string line = bus_of(device.port);
     if (!data_ids.emplace(device.data_id, i).second)
@@ -200,9 +202,13 @@ std::vector<DeviceConfig> read_devices(const Json::Value& json, Problems& proble
     problems.Refuse("devices", json, "a list of at least one device");
     return devices;
   }
-  for (Json::ArrayIndex i = 0; i < json.size(); ++i)
+  std::vector<bool> sound;
+  for (Json::ArrayIndex i = 0; i < json.size(); ++i) {
+    const std::size_t before = problems.Count();
     devices.push_back(read_device(json[i], fmt::format("devices[{}]", i), problems));
-  check_devices_agree(devices, problems);
+    sound.push_back(problems.Count() == before);
+  }
+  check_devices_agree(devices, sound, problems);
   return devices;
 }
 
@@ -220,15 +226,15 @@ void read_section(const Json::Value& json, const char* key, Parser parse, Settin
 
 void read_settings(const Json::Value& json, GatewayConfig& config, Problems& problems) {
   if (json.isMember("interval"))
-    read_seconds(json["interval"], "interval", true, kMaxInterval, config.interval, problems);
+    read_number(json["interval"], "interval", kIntervalRange, config.interval, problems);
   if (json.isMember("timeout"))
-    read_seconds(json["timeout"], "timeout", false, kMaxTimeout, config.timeout, problems);
+    read_number(json["timeout"], "timeout", kTimeoutRange, config.timeout, problems);
   if (json.isMember("cache_dir"))
     read_text(json["cache_dir"], "cache_dir", "path", config.cache_dir, problems);
   if (json.isMember("record")) read_text(json["record"], "record", "path", config.record, problems);
   if (json.isMember("record_max_mb"))
-    read_number(json["record_max_mb"], "record_max_mb", false, kMaxRecordMb, " MB",
-                config.record_max_mb, problems);
+    read_number(json["record_max_mb"], "record_max_mb", kRecordMbRange, config.record_max_mb,
+                problems);
   auto cycles = static_cast<unsigned int>(config.offline_after);
   if (json.isMember("offline_after"))
     read_integer(json["offline_after"], "offline_after", 1, kMaxOfflineAfter, cycles, problems);
@@ -242,6 +248,37 @@ void read_settings(const Json::Value& json, GatewayConfig& config, Problems& pro
         return std::optional<HttpListen>(parse_http_config(value, "http"));
       },
       config.http, problems);
+}
+
+// The reader's first message, "* Line 1, Column 9\n  Missing ',' or '}' ...\n...",
+// on one line.
+std::string first_reader_error(const std::string& errors) {
+  std::istringstream lines(errors);
+  std::string where, what;
+  std::getline(lines, where);
+  std::getline(lines, what);
+  if (where.rfind("* ", 0) == 0) where.erase(0, 2);
+  what.erase(0, what.find_first_not_of(' '));
+  return readable(where + ": " + what, kShownReaderMessage);
+}
+
+// Strict JSON: one object or array, no comments, no trailing commas, no key twice.
+Json::Value strict_json(const std::string& text, const std::string& path) {
+  Json::CharReaderBuilder builder;
+  Json::CharReaderBuilder::strictMode(&builder.settings_);
+  builder["stackLimit"] = kMaxNesting;
+  const std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
+  Json::Value json;
+  std::string errors;
+  try {
+    if (!reader->parse(text.data(), text.data() + text.size(), &json, &errors))
+      throw ConfigError(fmt::format("{}: not valid JSON: {}", path, first_reader_error(errors)));
+  } catch (const Json::Exception&) {
+    // The reader's only exception: its stack limit.
+    throw ConfigError(
+        fmt::format("{}: not valid JSON: nesting deeper than {} levels", path, kMaxNesting));
+  }
+  return json;
 }
 
 // Each problem on its own line, each naming the file.
@@ -279,13 +316,15 @@ GatewayConfig load_config(const std::string& path, GatewayConfig defaults) {
   // A directory opens as a stream and fails only on reading.
   if (std::filesystem::is_directory(path, ignored))
     throw ConfigError(fmt::format("{}: cannot be read: {}", path, std::strerror(EISDIR)));
-  std::ifstream file(path);
+  std::ifstream file(path, std::ios::binary);
   if (!file) throw ConfigError(fmt::format("{}: cannot be read: {}", path, std::strerror(errno)));
-  Json::CharReaderBuilder builder;
-  Json::Value json;
-  std::string errors;
-  if (!Json::parseFromStream(builder, file, &json, &errors))
-    throw ConfigError(path + ": not valid JSON: " + errors);
+  const std::string text{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+  return parse_config_text(text, path, std::move(defaults));
+}
+
+GatewayConfig parse_config_text(const std::string& text, const std::string& path,
+                                GatewayConfig defaults) {
+  const Json::Value json = strict_json(text, path);
   try {
     return parse_config(json, std::move(defaults));
   } catch (const ConfigError& error) {

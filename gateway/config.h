@@ -65,6 +65,9 @@ class ConfigError : public std::runtime_error {
 GatewayConfig parse_config(const Json::Value& json, GatewayConfig defaults = {});
 // Reads and parses a JSON file; each problem names the file too.
 GatewayConfig load_config(const std::string& path, GatewayConfig defaults = {});
+// The text of the file at `path`: strict JSON nested at most 100 levels deep.
+GatewayConfig parse_config_text(const std::string& text, const std::string& path,
+                                GatewayConfig defaults = {});
 
 // The serial line a port path names: the same device written two ways
 // (".", "..", a symlink) is one line. Paths that cannot be resolved stay as written.

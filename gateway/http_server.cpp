@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 #include <fmt/format.h>
 
@@ -13,14 +15,39 @@ namespace {
 namespace asio = boost::asio;
 using asio::ip::tcp;
 
+// The address written, or each address its host name resolves to, in the
+// resolver's order.
+std::vector<tcp::endpoint> endpoints_of(asio::io_context& io, const HttpListen& listen) {
+  boost::system::error_code error;
+  const asio::ip::address address = asio::ip::make_address(listen.address, error);
+  if (!error) return {tcp::endpoint(address, listen.port)};
+  std::vector<tcp::endpoint> endpoints;
+  for (const auto& entry : tcp::resolver(io).resolve(listen.address, std::to_string(listen.port),
+                                                     tcp::resolver::numeric_service))
+    endpoints.push_back(entry.endpoint());
+  return endpoints;
+}
+
+tcp::acceptor bound(asio::io_context& io, const tcp::endpoint& endpoint) {
+  tcp::acceptor acceptor(io, endpoint.protocol());
+  acceptor.set_option(tcp::acceptor::reuse_address(true));
+  acceptor.bind(endpoint);
+  acceptor.listen();
+  return acceptor;
+}
+
+// Listens on the first address that can be bound.
 tcp::acceptor listening(asio::io_context& io, const HttpListen& listen) {
   try {
-    const tcp::endpoint endpoint(asio::ip::make_address(listen.address), listen.port);
-    tcp::acceptor acceptor(io, endpoint.protocol());
-    acceptor.set_option(tcp::acceptor::reuse_address(true));
-    acceptor.bind(endpoint);
-    acceptor.listen();
-    return acceptor;
+    boost::system::system_error last(asio::error::host_not_found);
+    for (const tcp::endpoint& endpoint : endpoints_of(io, listen)) {
+      try {
+        return bound(io, endpoint);
+      } catch (const boost::system::system_error& error) {
+        last = error;
+      }
+    }
+    throw last;
   } catch (const boost::system::system_error& error) {
     throw std::runtime_error(fmt::format("HTTP server cannot listen on {}:{}: {}", listen.address,
                                          listen.port, error.code().message()));

@@ -1,45 +1,65 @@
 #include "http_settings.h"
 
 #include <stdexcept>
+#include <string_view>
 
 #include <CLI/CLI.hpp>
 #include <boost/asio/ip/address.hpp>
 
 #include "config.h"
-#include "json_text.h"
+#include "config_messages.h"
+#include "setting_checks.h"
 
 namespace qmr4100::gateway {
 namespace {
 
-unsigned short port_number(const std::string& text) {
+unsigned short port_number(std::string_view text) {
+  const auto refuse = [&] {
+    throw std::invalid_argument("'" + readable(text) + "' is not a port number 0..65535");
+  };
   if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos)
-    throw std::invalid_argument("'" + text + "' is not a port number 0..65535");
-  const unsigned long port = std::stoul(text);
-  if (port > 65535) throw std::invalid_argument("'" + text + "' is not a port number 0..65535");
+    refuse();
+  const unsigned long port = std::stoul(std::string(text));
+  if (port > 65535) refuse();
   return static_cast<unsigned short>(port);
 }
 
-// "[::1]" names an IPv6 address; the brackets only keep its colons apart from the port's.
-std::string unbracketed(const std::string& address) {
-  if (address.size() >= 2 && address.front() == '[' && address.back() == ']')
-    return address.substr(1, address.size() - 2);
-  return address;
+// An IP address, or a host name resolved when the server starts.
+void check_address(const std::string& address) {
+  boost::system::error_code error;
+  boost::asio::ip::make_address(address, error);
+  const bool numeric = address.find_first_not_of("0123456789.") == std::string::npos;
+  if (error && (numeric || !is_host_name(address)))
+    throw std::invalid_argument("'" + readable(address) +
+                                "' is neither an IP address nor a host name");
 }
 
 }  // namespace
 
 HttpListen parse_listen(const std::string& text) {
   HttpListen listen;
-  const std::size_t colon = text.rfind(':');
-  if (colon == std::string::npos) {
-    listen.port = port_number(text);
-    return listen;
+  std::string_view port = text;
+  if (!text.empty() && text.front() == '[') {
+    // "[::1]:8080": the brackets keep the address's colons apart from the port's.
+    const std::size_t close = text.find(']');
+    if (close == std::string::npos || close + 1 == text.size() || text[close + 1] != ':')
+      throw std::invalid_argument("'" + readable(text) +
+                                  "' has no port: write [ADDR]:PORT, e.g. [::1]:8080");
+    listen.address = text.substr(1, close - 1);
+    boost::system::error_code error;
+    boost::asio::ip::make_address_v6(listen.address, error);
+    if (error)
+      throw std::invalid_argument("'" + readable(listen.address) + "' is not an IPv6 address");
+    port.remove_prefix(close + 2);
+  } else if (const std::size_t colon = text.rfind(':'); colon != std::string::npos) {
+    if (text.find(':') != colon)
+      throw std::invalid_argument("'" + readable(text) +
+                                  "': an IPv6 address goes in brackets, e.g. [::1]:8080");
+    listen.address = text.substr(0, colon);
+    check_address(listen.address);
+    port.remove_prefix(colon + 1);
   }
-  listen.address = unbracketed(text.substr(0, colon));
-  boost::system::error_code error;
-  boost::asio::ip::make_address(listen.address, error);
-  if (error) throw std::invalid_argument("'" + listen.address + "' is not an IP address");
-  listen.port = port_number(text.substr(colon + 1));
+  listen.port = port_number(port);
   return listen;
 }
 
@@ -65,7 +85,7 @@ HttpListen parse_http_config(const Json::Value& value, const std::string& key) {
     if (value.isUInt() && value.asUInt() <= 65535) return parse_listen(value.asString());
   } catch (const std::invalid_argument&) {
   }
-  throw ConfigError(key + ": " + json_text(value) + " is not allowed (allowed: " + allowed + ")");
+  throw ConfigError(key + ": " + shown(value) + " is not allowed (allowed: " + allowed + ")");
 }
 
 }  // namespace qmr4100::gateway

@@ -16,7 +16,7 @@ class App;
 namespace qmr4100::gateway {
 
 struct HttpListen {
-  std::string address = "127.0.0.1";
+  std::string address = "127.0.0.1";  // an IP address or a host name
   unsigned short port = 0;  // 0: the system picks one
 };
 
@@ -35,7 +35,8 @@ struct HttpSettings {
   HttpLimits limits;
 };
 
-// "8080" (loopback), "0.0.0.0:8080", "[::1]:8080". Throws std::invalid_argument.
+// "8080" (loopback), "0.0.0.0:8080", "[::1]:8080", "localhost:8080" (a host
+// name, resolved when the server starts). Throws std::invalid_argument.
 HttpListen parse_listen(const std::string& text);
 
 // --http [ADDR:]PORT

@@ -22,6 +22,7 @@
 #include "http_server.h"
 #include "qmr4100/sim/pty_server.h"
 #include "qmr4100/version.h"
+#include "setting_checks.h"
 #include "snmp_options.h"
 #include "snmp_start.h"
 #include "stdout_capture.h"
@@ -46,6 +47,8 @@ struct Flags {
   std::string port;
   unsigned int address = 1;
   unsigned int data_id = 1000;
+  unsigned int baud = 9600;
+  std::string name;
   std::string config;
   std::optional<double> interval;
   std::optional<double> timeout;
@@ -79,13 +82,20 @@ void add_options(CLI::App& app, Flags& flags) {
   app.add_option("--data-id", flags.data_id, "Data id the device publishes under")
       ->default_val(1000);
   auto* config = app.add_option("--config", flags.config, kConfigHelp)->excludes(port);
+  app.add_option("--baud", flags.baud, "Baud of that power system's line (default 9600)")
+      ->check(gw::baud_check())
+      ->excludes(config);
+  app.add_option("--name", flags.name,
+                 "Name shown for that power system (default: device <data id>)")
+      ->check(gw::text_check())
+      ->excludes(config);
   app.add_option(
          "--interval", flags.interval,
          "Seconds from one cycle's start to the next of a device; 0: back to back (default 5)")
-      ->check(CLI::Range(0.0, 86400.0));
+      ->check(gw::number_check(gw::kIntervalRange));
   app.add_option("--timeout", flags.timeout,
                  "Seconds an answer may take before the cycle is abandoned (default 2)")
-      ->check(CLI::Range(0.001, 600.0));
+      ->check(gw::number_check(gw::kTimeoutRange));
   app.add_option("--cache-dir", flags.cache_dir,
                  "Directory of the snapshot cache (one file per device)");
   app.add_option("--record", flags.record,
@@ -93,7 +103,7 @@ void add_options(CLI::App& app, Flags& flags) {
   app.add_option("--record-max-mb", flags.record_max_mb,
                  "Start a new record file when it reaches this size; older ones become "
                  "FILE.1, FILE.2, ...")
-      ->check(CLI::Range(0.001, 1e6));
+      ->check(gw::number_check(gw::kRecordMbRange));
   app.add_option("--record-keep", flags.record_kept,
                  "Older record files kept when it rotates (default 5)")
       ->check(CLI::Range(0, 100));
@@ -112,7 +122,7 @@ void add_options(CLI::App& app, Flags& flags) {
       ->check(CLI::Range(0, 1000000));
   app.add_option("--deadline", flags.deadline,
                  "Give up after SECONDS (non-zero exit if --cycles are not reached)")
-      ->check(CLI::Range(0.0, 1e9));
+      ->check(gw::number_check(gw::kDeadlineRange));
   auto* simulate = app.add_flag("--simulate", flags.simulate,
                                 "Poll the built-in power-system simulator on a pseudo-terminal "
                                 "(default 6 cycles, interval 0)")
@@ -167,6 +177,10 @@ gw::GatewayOptions gateway_options(const Flags& flags, const std::string& simula
     options.config.interval = 0;
   } else {
     options.config.devices = {{flags.port, flags.address, flags.data_id}};
+  }
+  if (flags.config.empty()) {
+    options.config.devices.front().baud = flags.baud;
+    options.config.devices.front().name = flags.name;
   }
   if (flags.interval) options.config.interval = *flags.interval;
   if (flags.timeout) options.config.timeout = *flags.timeout;

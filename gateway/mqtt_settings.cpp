@@ -1,14 +1,18 @@
 #include "mqtt_settings.h"
 
+#include <algorithm>
 #include <fstream>
-#include <regex>
+#include <set>
+#include <string_view>
 
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <fmt/format.h>
 
 #include "config.h"
-#include "json_text.h"
+#include "config_messages.h"
+#include "setting_checks.h"
 
 namespace qmr4100::gateway {
 namespace {
@@ -16,85 +20,126 @@ namespace {
 constexpr int kPlainPort = 1883;
 constexpr int kTlsPort = 8883;
 constexpr std::size_t kMaxQueue = 10000000;
+constexpr std::size_t kMaxMqttText = 65535;  // an MQTT string has a 16-bit length
+// Far within the 65535 bytes of a topic, whatever the gateway appends.
+constexpr std::size_t kMaxTopicPrefix = 200;
+constexpr const char* kUrlForms = "mqtt://host[:port] or mqtts://host[:port]";
 
 [[noreturn]] void refuse(const std::string& key, const Json::Value& value,
                          const std::string& allowed) {
-  throw ConfigError("mqtt." + key + ": " + json_text(value) + " is not allowed (allowed: " +
-                    allowed + ")");
+  throw ConfigError(fmt::format("{}: {} is not allowed (allowed: {})", key, shown(value), allowed));
 }
 
-std::string text_in(const Json::Value& json, const std::string& key) {
-  const Json::Value& value = json[key];
-  if (!value.isString() || value.asString().empty()) refuse(key, value, "a non-empty string");
-  return value.asString();
-}
+enum class TextKind { Text, Url, TopicPrefix };
 
-// The keys that hold text, and where each goes.
+// The keys that hold text, the flags that override them, and where each goes.
 struct TextKey {
   const char* name;
+  const char* flag;
   std::string MqttSettings::*field;
+  std::optional<std::string> MqttFlags::*given;
+  TextKind kind;
 };
 const TextKey kTextKeys[] = {
-    {"url", &MqttSettings::url},
-    {"prefix", &MqttSettings::prefix},
-    {"client_id", &MqttSettings::client_id},
-    {"user", &MqttSettings::user},
-    {"password_file", &MqttSettings::password_file},
-    {"ca", &MqttSettings::ca_file},
+    {"url", "--mqtt", &MqttSettings::url, &MqttFlags::url, TextKind::Url},
+    {"prefix", "--mqtt-prefix", &MqttSettings::prefix, &MqttFlags::prefix, TextKind::TopicPrefix},
+    {"client_id", "--mqtt-client-id", &MqttSettings::client_id, &MqttFlags::client_id,
+     TextKind::Text},
+    {"user", "--mqtt-user", &MqttSettings::user, &MqttFlags::user, TextKind::Text},
+    {"password_file", "--mqtt-password-file", &MqttSettings::password_file,
+     &MqttFlags::password_file, TextKind::Text},
+    {"ca", "--mqtt-ca", &MqttSettings::ca_file, &MqttFlags::ca_file, TextKind::Text},
 };
+const std::set<std::string> kKeys = {"url",  "prefix", "client_id",    "user", "password_file",
+                                     "ca", "ha_discovery", "queue"};
+
+// Refuses, under `key`, a text the broker or the topics could not carry.
+void check_text(const std::string& key, const std::string& text, TextKind kind) {
+  if (text.empty() || !is_clean_text(text) || text.size() > kMaxMqttText)
+    refuse(key, text, "a non-empty UTF-8 text of at most 65535 bytes");
+  if (kind == TextKind::Url) parse_mqtt_url(text, key);
+  if (kind == TextKind::TopicPrefix &&
+      (text.find_first_of("+#") != std::string::npos || text.size() > kMaxTopicPrefix))
+    refuse(key, text, fmt::format("a topic prefix of at most {} bytes without + or #",
+                                  kMaxTopicPrefix));
+}
 
 void parse_discovery(const Json::Value& value, MqttSettings& settings) {
   if (value.isBool()) {
     settings.ha_discovery = value.asBool();
-  } else if (value.isString() && !value.asString().empty()) {
+  } else if (value.isString()) {
+    check_text("mqtt.ha_discovery", value.asString(), TextKind::TopicPrefix);
     settings.ha_discovery = true;
     settings.ha_prefix = value.asString();
   } else {
-    refuse("ha_discovery", value, "true, false or a topic prefix");
+    refuse("mqtt.ha_discovery", value, "true, false or a topic prefix");
   }
+}
+
+bool is_ipv6_character(char c) {
+  return (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F') || (c >= '0' && c <= '9') || c == ':' ||
+         c == '.';
 }
 
 }  // namespace
 
-MqttBroker parse_mqtt_url(const std::string& url) {
-  static const std::regex pattern(
-      R"((mqtts?)://([A-Za-z0-9._-]+|\[[0-9A-Fa-f:.]+\])(:(\d{1,5}))?/?)");
-  std::smatch match;
-  if (!std::regex_match(url, match, pattern))
-    throw ConfigError("mqtt url: \"" + url + "\" is not allowed (allowed: mqtt://host[:port] or " +
-                      "mqtts://host[:port])");
+// Read by hand: a regular expression recurses once per character of the host.
+MqttBroker parse_mqtt_url(const std::string& url, const std::string& key) {
+  const auto refuse_url = [&](const std::string& allowed) { refuse(key, url, allowed); };
   MqttBroker broker;
-  broker.tls = match[1] == "mqtts";
-  broker.host = match[2];
-  if (broker.host.front() == '[') broker.host = broker.host.substr(1, broker.host.size() - 2);
+  std::string_view rest = url;
+  for (const std::string_view scheme : {"mqtt://", "mqtts://"}) {
+    if (rest.substr(0, scheme.size()) != scheme) continue;
+    broker.tls = scheme == "mqtts://";
+    rest.remove_prefix(scheme.size());
+    break;
+  }
+  if (rest.size() == url.size()) refuse_url(kUrlForms);
+  if (!rest.empty() && rest.back() == '/') rest.remove_suffix(1);
+  const bool bracketed = !rest.empty() && rest.front() == '[';
+  const std::size_t host_end = bracketed ? rest.find(']') : std::min(rest.find(':'), rest.size());
+  if (host_end == std::string_view::npos) refuse_url(kUrlForms);
+  const std::string_view host = rest.substr(bracketed ? 1 : 0, host_end - (bracketed ? 1 : 0));
+  rest.remove_prefix(host_end + (bracketed ? 1 : 0));
+  if (host.size() > kMaxHostName)
+    refuse_url(fmt::format("a host name of at most {} characters", kMaxHostName));
+  const bool written_well = bracketed ? !host.empty() && std::all_of(host.begin(), host.end(),
+                                                                      is_ipv6_character)
+                                      : is_host_name(host);
+  if (!written_well) refuse_url(kUrlForms);
+  broker.host = std::string(host);
   broker.port = broker.tls ? kTlsPort : kPlainPort;
-  if (match[4].matched) broker.port = std::stoi(match[4]);
-  if (broker.port < 1 || broker.port > 65535)
-    throw ConfigError("mqtt url: port " + std::to_string(broker.port) + " is not allowed");
+  if (rest.empty()) return broker;
+  const std::string_view port = rest.substr(1);
+  if (rest.front() != ':' || port.empty() || port.size() > 5 ||
+      port.find_first_not_of("0123456789") != std::string_view::npos)
+    refuse_url(kUrlForms);
+  broker.port = std::stoi(std::string(port));
+  if (broker.port < 1 || broker.port > 65535) refuse_url("a port 1..65535");
   return broker;
 }
 
 MqttSettings parse_mqtt_settings(const Json::Value& json, MqttSettings defaults) {
-  if (!json.isObject()) throw ConfigError("mqtt: " + json_text(json) + " is not an object");
+  if (!json.isObject()) refuse("mqtt", json, "an object");
   MqttSettings settings = std::move(defaults);
   for (const std::string& name : json.getMemberNames()) {
+    const Json::Value& value = json[name];
     const auto* key = std::find_if(std::begin(kTextKeys), std::end(kTextKeys),
                                    [&](const TextKey& known) { return name == known.name; });
     if (key != std::end(kTextKeys)) {
-      settings.*(key->field) = text_in(json, name);
+      if (!value.isString()) refuse("mqtt." + name, value, "a non-empty string");
+      check_text("mqtt." + name, value.asString(), key->kind);
+      settings.*(key->field) = value.asString();
     } else if (name == "ha_discovery") {
-      parse_discovery(json[name], settings);
+      parse_discovery(value, settings);
     } else if (name == "queue") {
-      const Json::Value& value = json[name];
       if (!value.isUInt64() || value.asUInt64() < 1 || value.asUInt64() > kMaxQueue)
-        refuse(name, value, "an integer 1..10000000");
+        refuse("mqtt." + name, value, "an integer 1..10000000");
       settings.queue_limit = static_cast<std::size_t>(value.asUInt64());
     } else {
-      refuse(name, json[name],
-             "the keys url, prefix, client_id, user, password_file, ca, ha_discovery, queue");
+      throw ConfigError(unknown_key("mqtt", name, kKeys));
     }
   }
-  if (settings.Enabled()) parse_mqtt_url(settings.url);
   return settings;
 }
 
@@ -131,17 +176,22 @@ void add_mqtt_options(CLI::App& app, MqttFlags& flags) {
 }
 
 MqttSettings apply_mqtt_flags(const MqttFlags& flags, MqttSettings settings) {
-  if (flags.url) settings.url = *flags.url;
-  if (flags.prefix) settings.prefix = *flags.prefix;
-  if (flags.client_id) settings.client_id = *flags.client_id;
-  if (flags.user) settings.user = *flags.user;
-  if (flags.password_file) settings.password_file = *flags.password_file;
-  if (flags.ca_file) settings.ca_file = *flags.ca_file;
+  for (const TextKey& key : kTextKeys) {
+    if (!(flags.*(key.given))) continue;
+    check_text(key.flag, *(flags.*(key.given)), key.kind);
+    settings.*(key.field) = *(flags.*(key.given));
+  }
   if (flags.ha_discovery) {
     settings.ha_discovery = true;
-    if (!flags.ha_discovery->empty()) settings.ha_prefix = *flags.ha_discovery;
+    if (!flags.ha_discovery->empty()) {
+      check_text("--ha-discovery", *flags.ha_discovery, TextKind::TopicPrefix);
+      settings.ha_prefix = *flags.ha_discovery;
+    }
   }
-  if (settings.Enabled()) parse_mqtt_url(settings.url);
+  if (settings.ha_discovery && !settings.Enabled())
+    throw ConfigError(fmt::format(
+        "{} needs a broker: give --mqtt URL or \"url\" in the configuration's \"mqtt\"",
+        flags.ha_discovery ? "--ha-discovery" : "mqtt.ha_discovery"));
   return settings;
 }
 

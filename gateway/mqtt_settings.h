@@ -34,9 +34,12 @@ struct MqttSettings {
   bool Enabled() const { return !url.empty(); }
 };
 
-// "mqtt://host[:port]" (1883) or "mqtts://host[:port]" (8883); throws ConfigError.
-MqttBroker parse_mqtt_url(const std::string& url);
+// "mqtt://host[:port]" (1883) or "mqtts://host[:port]" (8883), the host a name
+// of at most 253 characters or a bracketed IPv6 address; throws ConfigError
+// naming `key`, the flag or the file's key the URL came from.
+MqttBroker parse_mqtt_url(const std::string& url, const std::string& key = "mqtt.url");
 // The "mqtt" object of the configuration file; throws ConfigError naming the key.
+// Texts are UTF-8; topic prefixes have no + or # and at most 200 bytes.
 MqttSettings parse_mqtt_settings(const Json::Value& json, MqttSettings defaults = {});
 // The password file's first line; throws std::runtime_error naming the file only.
 std::string read_password(const std::string& path);
@@ -48,6 +51,7 @@ struct MqttFlags {
   std::optional<std::string> ha_discovery;  // "" when given without a prefix
 };
 void add_mqtt_options(CLI::App& app, MqttFlags& flags);
+// Checks each flag as the file's key; refuses Home Assistant discovery without a broker.
 MqttSettings apply_mqtt_flags(const MqttFlags& flags, MqttSettings settings);
 
 }  // namespace qmr4100::gateway

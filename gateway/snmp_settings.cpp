@@ -1,18 +1,21 @@
 #include "snmp_settings.h"
 
-#include <json/writer.h>
+#include <set>
+
+#include <fmt/format.h>
 
 #include "config.h"
+#include "config_messages.h"
+#include "setting_checks.h"
 
 namespace qmr4100::gateway {
 namespace {
 
+const std::set<std::string> kKeys = {"agentx", "ping_interval"};
+
 [[noreturn]] void refuse(const std::string& key, const Json::Value& value,
                          const std::string& allowed) {
-  Json::StreamWriterBuilder builder;
-  builder["indentation"] = "";
-  throw ConfigError(key + ": " + Json::writeString(builder, value) +
-                    " is not allowed (allowed: " + allowed + ")");
+  throw ConfigError(fmt::format("{}: {} is not allowed (allowed: {})", key, shown(value), allowed));
 }
 
 }  // namespace
@@ -23,7 +26,7 @@ SnmpSettings parse_snmp_config(const Json::Value& json, SnmpSettings defaults) {
   for (const std::string& name : json.getMemberNames()) {
     const Json::Value& value = json[name];
     if (name == "agentx") {
-      if (!value.isString() || value.asString().empty())
+      if (!value.isString() || value.asString().empty() || !is_clean_text(value.asString()))
         refuse("snmp." + name, value, "a socket path or tcp:HOST:PORT");
       settings.agentx = value.asString();
     } else if (name == "ping_interval") {
@@ -32,7 +35,7 @@ SnmpSettings parse_snmp_config(const Json::Value& json, SnmpSettings defaults) {
         refuse("snmp." + name, value, "an integer 1.." + std::to_string(kMaxSnmpPingInterval));
       settings.ping_interval = value.asInt();
     } else {
-      refuse("snmp." + name, value, "the keys agentx, ping_interval");
+      throw ConfigError(unknown_key("snmp", name, kKeys));
     }
   }
   return settings;

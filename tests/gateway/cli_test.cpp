@@ -41,7 +41,8 @@ TEST(GatewayProgram, HelpDocumentsEveryOption) {
   const Outcome outcome = run_gateway("--help");
   EXPECT_EQ(outcome.status, 0);
   for (const char* option :
-       {"--plugin", "--port", "--address", "--data-id", "--config", "--interval", "--timeout",
+       {"--plugin", "--port", "--address", "--data-id", "--baud", "--name", "--config",
+        "--interval", "--timeout",
         "--cache-dir", "--record", "--cycles", "--deadline", "--simulate", "--scenario", "--faults",
         "--seed", "--show-cache"})
     EXPECT_NE(outcome.output.find(option), std::string::npos) << option;
@@ -63,6 +64,17 @@ const SetupError kSetupErrors[] = {
     {"--port /dev/null --address 300", "--address"},
     {"--simulate --faults wobble:0.5", "wobble"},
     {"--config /nonexistent/gateway.json", "/nonexistent/gateway.json: cannot be read"},
+    {"--simulate --cycles 1 --interval nan", "--interval: nan is not allowed"},
+    {"--simulate --cycles 1 --timeout nan", "--timeout: nan is not allowed"},
+    {"--simulate --cycles 1 --timeout 0.0001", "(allowed: 0.001 up to 600 seconds)"},
+    {"--simulate --cycles 1 --record-max-mb nan", "--record-max-mb: nan is not allowed"},
+    {"--simulate --cycles 1 --record-max-mb 1e-7", "(allowed: 1e-06 up to 1e+06 MB)"},
+    {"--simulate --cycles 1 --deadline inf", "--deadline: inf is not allowed"},
+    {"--port /dev/null --baud 300", "--baud: 300 is not allowed (allowed: one of 1200, 2400"},
+    {"--simulate --cycles 1 --ha-discovery", "--ha-discovery needs a broker"},
+    {"--simulate --cycles 1 --mqtt mqtt://127.0.0.1:1 --mqtt-prefix 'a/+'",
+     "--mqtt-prefix: \"a/+\" is not allowed"},
+    {"--simulate --cycles 1 --http '[::1]'", "'[::1]' has no port"},
 };
 
 class GatewayProgramSetup : public testing::TestWithParam<SetupError> {};
@@ -157,6 +169,33 @@ TEST_P(CheckConfig, ListsEveryProblemAndFails) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, CheckConfig, testing::ValuesIn(kInvalidConfigs));
+
+// A regular expression once recursed over the host until the stack ran out.
+TEST(GatewayProgram, RefusesAVeryLongMqttHost) {
+  const std::string url = "mqtt://" + std::string(60000, 'a');
+  gwtest::TempDir dir;
+  std::ofstream(dir.File("gw.json"))
+      << R"({"devices":[{"port":"/dev/null","data_id":1}],"mqtt":{"url":")" << url << R"("}})";
+  for (const std::string& arguments :
+       {"--simulate --cycles 1 --mqtt " + url, "--config " + dir.File("gw.json")}) {
+    const Outcome outcome = run_gateway(arguments);
+    EXPECT_EQ(outcome.status, 2) << outcome.output.substr(0, 500);
+    EXPECT_NE(outcome.output.find("(allowed: a host name of at most 253 characters)"),
+              std::string::npos)
+        << outcome.output.substr(0, 500);
+  }
+}
+
+TEST(GatewayProgram, OneDeviceTakesItsNameAndBaudAndAHostNameToListenOn) {
+  const Outcome outcome =
+      run_gateway("--simulate --cycles 1 --name 'Hall A' --baud 19200 --http localhost:0");
+  ASSERT_EQ(outcome.status, 0) << outcome.output;
+  EXPECT_NE(outcome.output.find("device 1000 (Hall A): cycle 1 published"), std::string::npos)
+      << outcome.output;
+  EXPECT_TRUE(outcome.output.find("live page on http://127.0.0.1:") != std::string::npos ||
+              outcome.output.find("live page on http://[::1]:") != std::string::npos)
+      << outcome.output;
+}
 
 TEST(GatewayProgram, SimulateShowsCyclesAndTheScriptedAlarm) {
   gwtest::TempDir dir;

@@ -10,6 +10,7 @@
 
 #include "config.h"
 #include "support.h"
+#include "value_names.h"
 
 namespace gw = qmr4100::gateway;
 
@@ -67,7 +68,8 @@ const Refusal kRefusals[] = {
     {R"([1,2])", "configuration", "[1,2]", "an object"},
     {R"({"devices":[]})", "devices", "[]", "at least one device"},
     {R"({"devices":{"port":"/dev/ttyS0"}})", "devices", "/dev/ttyS0", "a list"},
-    {R"({"devices":[{"port":"/dev/ttyS0","data_id":1,"adress":2}]})", "devices[0].adress", "2", "address, baud, data_id"},
+    {R"({"devices":[{"port":"/dev/ttyS0","data_id":1,"adress":2}]})", "devices[0]", "unknown key 'adress'", "(did you mean 'address'?)"},
+    {R"({"devices":[{"port":"/dev/ttyS0","data_id":1,"colour":2}]})", "devices[0]", "unknown key 'colour'", "the keys address, baud, data_id"},
     {R"({"devices":[{"port":"","data_id":1}]})", "devices[0].port", "\"\"", "a non-empty path"},
     {R"({"devices":[{"port":"/dev/ttyS0","address":300,"data_id":1}]})", "devices[0].address", "300", "0..255"},
     {R"({"devices":[{"port":"/dev/ttyS0","address":-1,"data_id":1}]})", "devices[0].address", "-1", "0..255"},
@@ -77,22 +79,38 @@ const Refusal kRefusals[] = {
     {R"({"devices":[{"port":"/dev/ttyS0","data_id":1.5}]})", "devices[0].data_id", "1.5", "an integer"},
     {R"({"devices":[{"port":"/dev/ttyS0","data_id":7},{"port":"/dev/ttyS1","data_id":7}]})", "devices[1].data_id", "7", "no other device has"},
     {R"({"devices":[{"port":"/dev/ttyS0","address":3,"data_id":1},{"port":"/dev/ttyS0","address":3,"data_id":2}]})", "devices[1].address", "3", "no other device on /dev/ttyS0"},
-    {R"({"devices":[{"port":"/dev/ttyS0","data_id":1}],"interval":-1})", "interval", "-1", "0 up to 86400 seconds"},
+    {R"({"devices":[{"port":"/dev/ttyS0","data_id":1}],"interval":-1})", "interval", "-1", "0, or 0.001 up to 86400 seconds"},
     {R"({"devices":[{"port":"/dev/ttyS0","data_id":1}],"interval":"fast"})", "interval", "\"fast\"", "seconds"},
-    {R"({"devices":[{"port":"/dev/ttyS0","data_id":1}],"timeout":0})", "timeout", "0", "more than 0 up to 600 seconds"},
-    {R"({"devices":[{"port":"/dev/ttyS0","data_id":1}],"timeout":601})", "timeout", "601", "more than 0 up to 600 seconds"},
+    {R"({"devices":[{"port":"/dev/ttyS0","data_id":1}],"timeout":0})", "timeout", "0", "0.001 up to 600 seconds"},
+    {R"({"devices":[{"port":"/dev/ttyS0","data_id":1}],"timeout":601})", "timeout", "601", "0.001 up to 600 seconds"},
     {R"({"devices":[{"port":"/dev/ttyS0","data_id":1}],"cache_dir":5})", "cache_dir", "5", "a non-empty path"},
-    {R"({"devices":[{"port":"/dev/ttyS0","data_id":1}],"polling":1})", "polling", "1", "cache_dir, devices, fields"},
+    {R"({"devices":[{"port":"/dev/ttyS0","data_id":1}],"polling":1})", "", "unknown key 'polling'", "the keys cache_dir, devices, fields"},
+    {R"({"devices":[{"port":"/dev/ttyS0","data_id":1}],"intervall":1})", "", "unknown key 'intervall'", "(did you mean 'interval'?)"},
+    {R"({"devices":[{"port":"/dev/ttyS0","data_id":1}],"mqtt":{"prefx":"a"}})", "mqtt", "unknown key 'prefx'", "(did you mean 'prefix'?)"},
+    {R"({"devices":[{"port":"/dev/ttyS0","data_id":1}],"snmp":{"agentX":"/a"}})", "snmp", "unknown key 'agentX'", "(did you mean 'agentx'?)"},
     {R"({"devices":[{"port":"/dev/ttyS0","data_id":1,"baud":9601}]})", "devices[0].baud", "9601", "one of 1200, 2400"},
     {R"({"devices":[{"port":"/dev/ttyS0","data_id":1,"baud":115201}]})", "devices[0].baud", "115201", "57600, 115200"},
     {R"({"devices":[{"port":"/dev/ttyS0","data_id":1},{"port":"/dev/ttyS0","address":2,"data_id":2,"baud":19200}]})", "devices[1].baud", "19200", "9600, the baud of devices[0] on the same line"},
     {R"({"devices":[{"port":"/dev/ttyS0","data_id":1,"name":""}]})", "devices[0].name", "\"\"", "a non-empty text"},
-    {R"({"devices":[{"port":"/dev/ttyS0","data_id":1,"interval":86401}]})", "devices[0].interval", "86401", "0 up to 86400 seconds"},
+    {R"({"devices":[{"port":"/dev/ttyS0","data_id":1,"interval":86401}]})", "devices[0].interval", "86401", "0, or 0.001 up to 86400 seconds"},
+    {R"({"devices":[{"port":"/dev/ttyS0","data_id":1,"interval":0.0004}]})", "devices[0].interval", "0.0004", "0, or 0.001 up to"},
+    {R"({"devices":[{"port":"/dev/ttyS0","data_id":1}],"timeout":0.0001})", "timeout", "0.0001", "0.001 up to 600 seconds"},
+    {R"({"devices":[{"port":"/dev/ttyS0","data_id":1}],"record_max_mb":1e-7})", "record_max_mb", "1e-07", "1e-06 up to 1e+06 MB"},
+    {"{\"devices\":[{\"port\":\"/dev/ttyS0\",\"data_id\":1,\"name\":\"hall \xff\"}]}", "devices[0].name", "\"hall \\xff\"", "a non-empty text (UTF-8, no NUL)"},
+    {"{\"devices\":[{\"port\":\"/dev/tty\xc0\xaf\",\"data_id\":1}]}", "devices[0].port", "\\xc0\\xaf", "a non-empty path (UTF-8"},
+    {R"({"devices":[{"port":"/dev/ttyS0","data_id":1,"name":"a\u0000b"}]})", "devices[0].name", "a\\u0000b", "no NUL"},
+    {"{\"devices\":[{\"port\":\"/dev/ttyS0\",\"data_id\":1}],\"fields\":{\"value_95\":{\"unit\":\"\xed\xa0\x80\"}}}", "fields.value_95.unit", "\\xed\\xa0\\x80", "UTF-8"},
     {R"({"devices":[{"port":"/dev/ttyS0","data_id":1,"fields":{"system_value":{"unit":5}}}]})", "devices[0].fields.system_value.unit", "5", "a non-empty text"},
     {R"({"devices":[{"port":"/dev/ttyS0","data_id":1}],"fields":{"values_a2[0]":"V"}})", "fields.values_a2[0]", "\"V\"", R"(an object with "label" and "unit")"},
-    {R"({"devices":[{"port":"/dev/ttyS0","data_id":1}],"fields":{"value_95":{"units":"A"}}})", "fields.value_95.units", "\"A\"", "the keys label, unit"},
+    {R"({"devices":[{"port":"/dev/ttyS0","data_id":1}],"fields":{"value_95":{"units":"A"}}})", "fields.value_95", "unknown key 'units'", "(did you mean 'unit'?)"},
+    {R"({"devices":[{"port":"/dev/ttyS0","data_id":1}],"fields":{"value_95":{"colour":"A"}}})", "fields.value_95", "unknown key 'colour'", "the keys label, unit"},
+    {R"({"devices":[{"port":"/dev/ttyS0","data_id":1}],"fields":{"sytem_value":{}}})", "fields", "unknown value name 'sytem_value'", "(did you mean 'system_value'?)"},
+    {R"({"devices":[{"port":"/dev/ttyS0","data_id":1}],"fields":{"voltage":{}}})", "fields", "unknown value name 'voltage'", "(allowed: system_value, value_95, values_a2[0..11], module_count, module_value, modules[1..64].value, modules[*].value)"},
+    {R"({"devices":[{"port":"/dev/ttyS0","data_id":1,"fields":{"modules[65].value":{}}}]})", "devices[0].fields", "'modules[65].value'", "modules[1..64].value"},
+    {R"({"devices":[{"port":"/dev/ttyS0","data_id":1}],"fields":{"values_a2[012]":{}}})", "fields", "'values_a2[012]'", "values_a2[0..11]"},
+    {R"({"devices":[{"port":"/dev/ttyS0","data_id":1}],"fields":{"module_value":{},"modules[*].value":{}}})", "fields.modules[*].value", "names the value", "of fields.module_value again"},
     {R"({"devices":[{"port":"/dev/ttyS0","data_id":1}],"record":""})", "record", "\"\"", "a non-empty path"},
-    {R"({"devices":[{"port":"/dev/ttyS0","data_id":1}],"record_max_mb":0})", "record_max_mb", "0", "more than 0 up to 1e+06 MB"},
+    {R"({"devices":[{"port":"/dev/ttyS0","data_id":1}],"record_max_mb":0})", "record_max_mb", "0", "1e-06 up to 1e+06 MB"},
     {R"({"devices":[{"port":"/dev/ttyS0","data_id":1}],"offline_after":0})", "offline_after", "0", "an integer 1..1000"},
     {R"({"devices":[{"port":"/dev/ttyS0","data_id":1}],"offline_after":1001})", "offline_after", "1001", "an integer 1..1000"},
 };
@@ -107,7 +125,7 @@ TEST_P(GatewayConfigRefusal, NamesKeyValueAndWhatIsAllowed) {
     FAIL() << "accepted " << row.json;
   } catch (const gw::ConfigError& error) {
     const std::string message = error.what();
-    EXPECT_EQ(message.rfind(std::string(row.key) + ": ", 0), 0u) << message;
+    EXPECT_EQ(message.rfind(*row.key ? std::string(row.key) + ": " : "", 0), 0u) << message;
     EXPECT_NE(message.find(row.value), std::string::npos) << message;
     EXPECT_NE(message.find(row.allowed), std::string::npos) << message;
   }
@@ -170,6 +188,104 @@ TEST(GatewayConfig, OnePortWrittenThreeWaysIsOneLine) {
     EXPECT_NE(message.find("devices[1].address: 1 is not allowed"), std::string::npos) << message;
     EXPECT_NE(message.find("devices[2].address: 1 is not allowed"), std::string::npos) << message;
     EXPECT_NE(message.find("devices[2].baud: 1200 is not allowed"), std::string::npos) << message;
+  }
+}
+
+TEST(GatewayConfig, FieldsKeepEachValueUnderOneName) {
+  const gw::GatewayConfig config = gw::parse_config(json_of(R"({"devices": [{"port": "/dev/ttyS0",
+    "data_id": 1, "fields": {"modules[3].value": {"label": "third"}}}],
+    "fields": {"modules[*].value": {"unit": "A"}, "values_a2[11]": {}, "module_count": {}}})"));
+  EXPECT_EQ(config.fields.at("module_value").unit, "A");
+  EXPECT_EQ(config.fields.count("modules[*].value"), 0u);
+  EXPECT_EQ(config.fields.count("values_a2[11]"), 1u);
+  EXPECT_EQ(config.devices[0].fields.at("modules[3].value").label, "third");
+  EXPECT_EQ(gw::value_name_list(),
+            "system_value, value_95, values_a2[0..11], module_count, module_value, "
+            "modules[1..64].value, modules[*].value");
+  for (const char* name : {"modules[0].value", "modules[01].value", "modules[].value",
+                           "values_a2[-1]", "values_a2[1", "Module_value"})
+    EXPECT_FALSE(gw::value_key(name)) << name;
+}
+
+// A misspelt key leaves its default, which must not clash with another device.
+TEST(GatewayConfig, AMisspeltKeyIsTheOnlyProblemReported) {
+  try {
+    gw::parse_config(json_of(R"({"devices": [{"port": "/dev/ttyS0", "data_id": 1},
+      {"port": "/dev/ttyS0", "adress": 2, "data_id": 2, "baud": 19200},
+      {"port": "/dev/ttyS1", "data_id": 1, "nmae": "x"}]})"));
+    FAIL() << "accepted";
+  } catch (const gw::ConfigError& error) {
+    EXPECT_EQ(std::string(error.what()),
+              "devices[1]: unknown key 'adress' (did you mean 'address'?)\n"
+              "devices[2]: unknown key 'nmae' (did you mean 'name'?)");
+  }
+}
+
+struct TextRefusal {
+  std::string text;
+  const char* message;  // after "gw.json: "
+};
+
+void PrintTo(const TextRefusal& row, std::ostream* out) { *out << row.message; }
+
+std::string nested(int levels) {
+  return std::string(levels, '[') + std::string(levels, ']');
+}
+
+const std::string kDevices = R"({"devices":[{"port":"/dev/ttyS0","data_id":1}])";
+const TextRefusal kTextRefusals[] = {
+    {kDevices + "} x", "not valid JSON: Line 1, Column "},
+    {kDevices + "} {}", "not valid JSON: Line 1, Column "},
+    {"// the devices\n" + kDevices + "}", "not valid JSON: Line 1, Column 1"},
+    {kDevices + ",}", "not valid JSON: Line 1, Column "},
+    {kDevices + R"(,"interval":1,"interval":2})",
+     "not valid JSON: Line 1, Column 61: Duplicate key: 'interval'"},
+    {kDevices + R"(,"x":)" + nested(101) + "}", "not valid JSON: nesting deeper than 100 levels"},
+    {nested(999), "not valid JSON: nesting deeper than 100 levels"},
+    {kDevices + R"(,"x":)" + nested(99) + "}", "unknown key 'x'"},
+};
+
+class GatewayConfigText : public testing::TestWithParam<TextRefusal> {};
+
+TEST_P(GatewayConfigText, IsStrictJsonAndEveryMessageNamesTheFile) {
+  try {
+    gw::parse_config_text(GetParam().text, "gw.json");
+    FAIL() << "accepted";
+  } catch (const gw::ConfigError& error) {
+    EXPECT_EQ(std::string(error.what()).rfind(std::string("gw.json: ") + GetParam().message, 0), 0u)
+        << error.what();
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, GatewayConfigText, testing::ValuesIn(kTextRefusals));
+
+TEST(GatewayConfig, EchoedValuesAreCutShort) {
+  const std::string long_host = "mqtt://" + std::string(60000, 'a');
+  try {
+    gw::parse_config_text(kDevices + R"(,"interval":")" +
+                              std::string(10'000'000, 'r') + R"(","mqtt":{"url":")" + long_host +
+                              R"("},"fields":{")" + std::string(100000, 'f') + R"(":{}}})",
+                          "gw.json");
+    FAIL() << "accepted";
+  } catch (const gw::ConfigError& error) {
+    const std::string message = error.what();
+    EXPECT_LT(message.size(), 1000u) << message;
+    EXPECT_NE(message.find("\"" + std::string(60, 'r') + "…\""), std::string::npos) << message;
+    EXPECT_NE(message.find("gw.json: mqtt.url: \"mqtt://aaa"), std::string::npos) << message;
+    EXPECT_NE(message.find("(allowed: a host name of at most 253 characters)"), std::string::npos)
+        << message;
+    EXPECT_NE(message.find("gw.json: fields: unknown value name 'fff"), std::string::npos)
+        << message;
+  }
+  std::string chinese, shown;
+  for (int i = 0; i < 100; ++i) chinese += "中";
+  for (int i = 0; i < 60; ++i) shown += "中";
+  try {
+    gw::parse_config(json_of(std::string("{") + kOne + R"(,"timeout":")" + chinese + "\"}"));
+    FAIL() << "accepted";
+  } catch (const gw::ConfigError& error) {
+    EXPECT_NE(std::string(error.what()).find("\"" + shown + "…\""), std::string::npos)
+        << error.what();
   }
 }
 

@@ -22,6 +22,7 @@ TEST(HttpListen, LoopbackUnlessAnAddressIsGiven) {
       {"0", "127.0.0.1", 0},
       {"0.0.0.0:9100", "0.0.0.0", 9100},
       {"[::1]:8080", "::1", 8080},
+      {"localhost:8080", "localhost", 8080},  // resolved when the server starts
   };
   for (const ListenCase& c : cases) {
     const gw::HttpListen listen = gw::parse_listen(c.text);
@@ -32,8 +33,26 @@ TEST(HttpListen, LoopbackUnlessAnAddressIsGiven) {
 
 TEST(HttpListen, RefusesWhatIsNoPort) {
   for (const char* text :
-       {"", "http", "65536", "-1", "8080:", ":8080", "1.2.3.4:x", "80 ", "localhost:80"})
+       {"", "http", "65536", "-1", "8080:", ":8080", "1.2.3.4:x", "80 "})
     EXPECT_THROW(gw::parse_listen(text), std::invalid_argument) << text;
+}
+
+TEST(HttpListen, SaysWhatIsWrongWithTheAddress) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"[::1]", "'[::1]' has no port: write [ADDR]:PORT, e.g. [::1]:8080"},
+      {"::1:8080", "'::1:8080': an IPv6 address goes in brackets, e.g. [::1]:8080"},
+      {"[1.2.3.4]:80", "'1.2.3.4' is not an IPv6 address"},
+      {"1.2.3:80", "'1.2.3' is neither an IP address nor a host name"},
+      {"my host:80", "'my host' is neither an IP address nor a host name"},
+  };
+  for (const auto& [text, message] : cases) {
+    try {
+      gw::parse_listen(text);
+      ADD_FAILURE() << "accepted " << text;
+    } catch (const std::invalid_argument& error) {
+      EXPECT_EQ(error.what(), std::string(message));
+    }
+  }
 }
 
 Json::Value json(const std::string& text) {
@@ -51,6 +70,8 @@ TEST(HttpListen, ComesFromTheConfigurationFile) {
   EXPECT_EQ(gw::parse_config(json("{" + devices + R"(,"http":9100})")).http->port, 9100);
   const auto any = gw::parse_config(json("{" + devices + R"(,"http":"0.0.0.0:80"})")).http;
   EXPECT_EQ(any->address, "0.0.0.0");
+  EXPECT_EQ(gw::parse_config(json("{" + devices + R"(,"http":"localhost:80"})")).http->address,
+            "localhost");
   for (const char* bad : {R"("http":"x")", R"("http":70000)", R"("http":true)", R"("http":-1)"})
     EXPECT_THROW(gw::parse_config(json("{" + devices + "," + bad + "}")), gw::ConfigError) << bad;
 }

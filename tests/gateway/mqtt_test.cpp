@@ -307,11 +307,13 @@ INSTANTIATE_TEST_SUITE_P(Table, MqttAccess, testing::ValuesIn(kAccess),
 namespace {
 
 struct UrlCase {
-  const char* url;
+  std::string url;
   const char* host;  // nullptr: refused
   int port;
   bool tls;
 };
+
+const std::string kLongestHost(253, 'h');
 
 TEST(MqttSettings, BrokerUrls) {
   const UrlCase cases[] = {
@@ -322,16 +324,28 @@ TEST(MqttSettings, BrokerUrls) {
       {"http://broker", nullptr, 0, false},
       {"mqtt://", nullptr, 0, false},
       {"mqtt://host:99999", nullptr, 0, false},
+      {"mqtt://host:0", nullptr, 0, false},
+      {"mqtt://broker.local:1884/", "broker.local", 1884, false},
+      {"mqtt://[::1]", "::1", 1883, false},
+      {"mqtt://" + kLongestHost, kLongestHost.c_str(), 1883, false},
+      {"mqtt://" + kLongestHost + "h", nullptr, 0, false},
+      {"mqtt://" + std::string(60000, 'a'), nullptr, 0, false},
+      {"mqtt://[::1", nullptr, 0, false},
+      {"mqtt://[]:1883", nullptr, 0, false},
+      {"mqtt://[g::1]", nullptr, 0, false},
+      {"mqtt://ho st", nullptr, 0, false},
+      {"mqtt://host:", nullptr, 0, false},
+      {"mqtt://host//", nullptr, 0, false},
   };
   for (const UrlCase& row : cases) {
     if (!row.host) {
-      EXPECT_THROW(gw::parse_mqtt_url(row.url), gw::ConfigError) << row.url;
+      EXPECT_THROW(gw::parse_mqtt_url(row.url), gw::ConfigError) << row.url.substr(0, 80);
       continue;
     }
     const gw::MqttBroker broker = gw::parse_mqtt_url(row.url);
     EXPECT_EQ(broker.host, row.host);
-    EXPECT_EQ(broker.port, row.port) << row.url;
-    EXPECT_EQ(broker.tls, row.tls) << row.url;
+    EXPECT_EQ(broker.port, row.port) << row.url.substr(0, 80);
+    EXPECT_EQ(broker.tls, row.tls) << row.url.substr(0, 80);
   }
   Json::Value section;
   section["url"] = "mqtt://h";
@@ -341,6 +355,58 @@ TEST(MqttSettings, BrokerUrls) {
   EXPECT_EQ(settings.ha_prefix, "ha");
   section["password"] = "never in the configuration";
   EXPECT_THROW(gw::parse_mqtt_settings(section), gw::ConfigError);
+}
+
+// Refused as settings, before libmosquitto would refuse them at the start.
+TEST(MqttSettings, TextsTheTopicsCanCarry) {
+  struct Row {
+    const char* key;
+    Json::Value value;
+    const char* message;
+  };
+  const Row rows[] = {
+      {"prefix", "#", R"(mqtt.prefix: "#" is not allowed (allowed: a topic prefix of at most 200)"},
+      {"prefix", "site/+", R"(mqtt.prefix: "site/+" is not allowed)"},
+      {"prefix", std::string(201, 'p'), "mqtt.prefix: \"pppp"},
+      {"prefix", std::string(70000, 'p'), "p…\" is not allowed (allowed: a non-empty UTF-8 text"},
+      {"prefix", "", R"(mqtt.prefix: "" is not allowed)"},
+      {"ha_discovery", "ha/#", R"(mqtt.ha_discovery: "ha/#" is not allowed)"},
+      {"client_id", "gw\xff", R"(mqtt.client_id: "gw\xff" is not allowed)"},
+      {"user", std::string("a\0b", 3), R"(mqtt.user: "a\u0000b" is not allowed)"},
+  };
+  for (const Row& row : rows) {
+    Json::Value section;
+    section[row.key] = row.value;
+    try {
+      gw::parse_mqtt_settings(section);
+      ADD_FAILURE() << "accepted " << row.key;
+    } catch (const gw::ConfigError& error) {
+      EXPECT_NE(std::string(error.what()).find(row.message), std::string::npos) << error.what();
+    }
+  }
+  gw::MqttFlags flags;
+  flags.prefix = "#";
+  EXPECT_THROW(gw::apply_mqtt_flags(flags, {}), gw::ConfigError);
+}
+
+TEST(MqttSettings, DiscoveryNeedsABroker) {
+  gw::MqttFlags flags;
+  flags.ha_discovery = "";
+  gw::MqttSettings from_file;
+  EXPECT_THROW(gw::apply_mqtt_flags(flags, from_file), gw::ConfigError);
+  from_file.url = "mqtt://broker";
+  EXPECT_TRUE(gw::apply_mqtt_flags(flags, from_file).ha_discovery);
+  from_file = gw::MqttSettings{};
+  from_file.ha_discovery = true;
+  try {
+    gw::apply_mqtt_flags({}, from_file);
+    FAIL() << "discovery without a broker";
+  } catch (const gw::ConfigError& error) {
+    EXPECT_EQ(std::string(error.what()).rfind("mqtt.ha_discovery needs a broker", 0), 0u);
+  }
+  flags.ha_discovery.reset();
+  flags.url = "mqtt://broker";
+  EXPECT_TRUE(gw::apply_mqtt_flags(flags, from_file).Enabled());
 }
 
 }  // namespace

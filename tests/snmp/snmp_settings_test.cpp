@@ -40,7 +40,7 @@ TEST(SnmpSettings, RefusalsNameTheKey) {
                {R"({"agentx": ""})", "snmp.agentx: "},
                {R"({"ping_interval": 0})", "snmp.ping_interval: "},
                {R"({"ping_interval": 1.5})", "snmp.ping_interval: "},
-               {R"({"community": "public"})", "snmp.community: "}};
+               {R"({"community": "public"})", "snmp: unknown key 'community' (allowed: the keys"}};
   for (const auto& c : cases) {
     try {
       gw::parse_config(json_of(std::string("{") + kDevices + R"(, "snmp": )" + c.snmp + "}"));
