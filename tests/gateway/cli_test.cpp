@@ -148,7 +148,7 @@ const InvalidConfig kInvalidConfigs[] = {
     {"devices and outputs",
      R"({"devices":[{"port":"/dev/null","address":999,"data_id":1}],"http":"x",)"
      R"("mqtt":{"url":"ftp://h"}})",
-     {"devices[0].address: 999 is not allowed", "http", "mqtt url"}},
+     {"devices[0].address: 999 is not allowed", "http", "mqtt.url"}},
     {"password file not there",
      R"({"devices":[{"port":"/dev/null","data_id":1}],)"
      R"("mqtt":{"url":"mqtt://h","user":"u","password_file":"/nonexistent/pass"}})",
