@@ -8,14 +8,17 @@
 #include <fmt/compile.h>
 #include <fmt/format.h>
 
+#include "utf8_text.h"
+
 namespace qmr4100::gateway {
 namespace {
 
 using namespace qmr4100::layout;
 using Out = fmt::memory_buffer;
 
-// A label value with backslash, double quote and line feed escaped.
-std::string escaped(const std::string& text) {
+// A label value in valid UTF-8 with backslash, double quote and line feed escaped.
+std::string escaped(const std::string& raw) {
+  const std::string text = valid_utf8(raw);
   std::string out;
   out.reserve(text.size());
   for (char c : text) {
