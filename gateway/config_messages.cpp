@@ -51,9 +51,14 @@ std::string readable(std::string_view text, std::size_t characters) {
 
 std::string shown(const Json::Value& value) {
   if (!value.isString()) return readable(json_text(value));
-  // Cut inside the quotes, so that a long text still reads as a text.
-  const std::string quoted = json_quoted(value.asString());
-  return '"' + readable(std::string_view(quoted).substr(1, quoted.size() - 2)) + '"';
+  // Cut inside the quotes, so that a long text still reads as a text; the
+  // text's own bytes are shown, a bad one as \xNN.
+  std::string escaped;
+  for (const char c : value.asString()) {
+    if (c == '"' || c == '\\') escaped += '\\';
+    escaped += c;
+  }
+  return '"' + readable(escaped) + '"';
 }
 
 std::optional<std::string> nearest_key(std::string_view name, const std::set<std::string>& known) {

@@ -78,8 +78,9 @@ void put_labels(Out out, const FieldLabels& labels) {
 
 std::string block_time_text(const Block& block) {
   const std::uint8_t* t = block.data() + kTimestamp;
-  return fmt::format("{:04}-{:02}-{:02}T{:02}:{:02}:{:02}", t[0] | t[1] << 8, t[2], t[3], t[4],
-                     t[5], t[6]);
+  const int year = t[0] | t[1] << 8;
+  return fmt::format("{:04}-{:02}-{:02}T{:02}:{:02}:{:02}{}", year, t[2], t[3], t[4], t[5], t[6],
+                     utc_offset_at(year, t[2], t[3], t[4], t[5], t[6]));
 }
 
 std::string decoded_view_text(const DeviceState& device) {

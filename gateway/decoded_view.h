@@ -22,7 +22,8 @@ std::string decoded_view_text(const DeviceState& device);
 // The same document as a tree, for outputs that put it inside another one.
 Json::Value decoded_view(const DeviceState& device);
 
-// "2026-12-08T21:05:39": the block's own timestamp, local time of the gateway.
+// "2026-12-08T21:05:39+01:00": the block's own timestamp, local time of the
+// gateway, with the gateway's offset from UTC at that time.
 std::string block_time_text(const Block& block);
 
 }  // namespace qmr4100::gateway

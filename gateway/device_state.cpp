@@ -44,6 +44,7 @@ std::optional<HealthChange> DeviceState::Become(Health health, const std::string
   HealthChange change{m_health, health, reason, time};
   m_health = health;
   m_healthReason = reason;
+  m_healthSince = time;
   return change;
 }
 
@@ -56,7 +57,7 @@ std::optional<HealthChange> DeviceState::Published(const Block& block, CyclePoin
   m_received = received;
   ++m_counters.published;
   m_missed = 0;
-  m_history.Add(sample_of(block, received));
+  m_history.Add(block, received);
   if (m_keepViewText) m_viewText = decoded_view_text(*this);
   return Become(Health::Online, "published", received);
 }

@@ -79,6 +79,10 @@ class DeviceState {
   Health CurrentHealth() const { return m_health; }
   // Why the device has its health, e.g. "no answer within 2000 ms".
   const std::string& HealthReason() const { return m_healthReason; }
+  // When the device took its health; nullopt while it is unknown.
+  const std::optional<WallClock::time_point>& HealthSince() const { return m_healthSince; }
+  // The last block is kept but not current: the device is not online.
+  bool Stale() const { return m_block && m_health != Health::Online; }
   // The last published block; nullopt until the first publication.
   const std::optional<Block>& LastBlock() const { return m_block; }
   WallClock::time_point Received() const { return m_received; }
@@ -102,6 +106,7 @@ class DeviceState {
   int m_offlineAfter;
   Health m_health = Health::Unknown;
   std::string m_healthReason = "not polled yet";
+  std::optional<WallClock::time_point> m_healthSince;
   int m_missed = 0;  // cycles without a publication since the last one
   std::optional<Block> m_block;
   WallClock::time_point m_received{};

@@ -2,22 +2,27 @@
 // all read from the device state model.
 #pragma once
 
+#include <string>
+
 #include <json/value.h>
 
 #include "device_state.h"
 
 namespace qmr4100::gateway {
 
-// data_id, name, port, health, health_reason, last_publication (UTC or
-// null), counters {published, abandoned, failed, error_replies {code: n}}.
+// data_id, name, port, health, health_reason, health_since (UTC, null while
+// unknown), stale (a last block is kept but the device is not online),
+// last_publication (UTC or null), counters {published, abandoned, failed,
+// error_replies {code: n}}.
 Json::Value device_summary(const DeviceState& device);
 // The summary, plus the decoded view as "view" and the active alarm points
 // as "alarms" [{id, code, name, desc, seq, since}].
 Json::Value device_detail(const DeviceState& device);
 // The history ring as columns, oldest first: time (Unix seconds),
 // system_value, value_95, modules [per module: values], values_a2 [per
-// index: values]; null where a module had no communication.
-Json::Value device_history(const DeviceState& device);
+// index: values], data_id, capacity; null where a module had no
+// communication. The JSON text itself.
+std::string device_history_text(const DeviceState& device);
 // The newest sample of the history in the same columns, one value each.
 Json::Value latest_sample(const DeviceState& device);
 

@@ -23,6 +23,12 @@ bool starts_with(std::string_view text, std::string_view prefix) {
   return text.substr(0, prefix.size()) == prefix;
 }
 
+bool ends_with(std::string_view text, std::string_view suffix) {
+  return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
+}
+
+std::string_view path_of(std::string_view target) { return target.substr(0, target.find('?')); }
+
 // A data id as written in a path: decimal digits only, within 32 bits.
 std::optional<unsigned int> data_id_of(std::string_view text) {
   if (text.empty() || text.size() > 10 || text.find_first_not_of("0123456789") != text.npos)
@@ -41,7 +47,7 @@ HttpReply text_reply(http::status status, std::string body) {
 HttpReply HttpRoutes::Answer(http::verb method, std::string_view target) const {
   if (method != http::verb::get && method != http::verb::head)
     return text_reply(http::status::method_not_allowed, "only GET and HEAD\n");
-  const std::string_view path = target.substr(0, target.find('?'));
+  const std::string_view path = path_of(target);
   if (const WebAsset* asset = find_web_asset(path))
     return {http::status::ok, std::string(asset->content_type), std::string(asset->body)};
   if (path == "/healthz") return text_reply(http::status::ok, "ok\n");
@@ -58,16 +64,21 @@ HttpReply HttpRoutes::Answer(http::verb method, std::string_view target) const {
   return text_reply(http::status::not_found, "not found\n");
 }
 
+bool HttpRoutes::Heavy(std::string_view target) {
+  const std::string_view path = path_of(target);
+  return path == "/metrics" || (starts_with(path, kDevices) && ends_with(path, kHistory));
+}
+
 // "ID" or "ID/history"
 HttpReply HttpRoutes::Device(std::string_view rest) const {
-  const bool history =
-      rest.size() > kHistory.size() && rest.substr(rest.size() - kHistory.size()) == kHistory;
+  const bool history = rest.size() > kHistory.size() && ends_with(rest, kHistory);
   const std::optional<unsigned int> data_id =
       data_id_of(history ? rest.substr(0, rest.size() - kHistory.size()) : rest);
   if (!data_id || !m_model.Has(*data_id))
     return text_reply(http::status::not_found, "no such device\n");
-  return json_reply(m_model.Read(*data_id, [history](const DeviceState& device) {
-    return history ? device_history(device) : device_detail(device);
+  if (history) return {http::status::ok, "application/json", *m_histories.Text(*data_id) + "\n"};
+  return json_reply(m_model.Read(*data_id, [](const DeviceState& device) {
+    return device_detail(device);
   }));
 }
 

@@ -3,16 +3,22 @@
 // state model. Listens on loopback unless another address is given.
 #pragma once
 
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/steady_timer.hpp>
 
 #include "event_feed.h"
 #include "gateway.h"
 #include "gateway_metrics.h"
+#include "history_replies.h"
 #include "http_routes.h"
 #include "http_settings.h"
 
@@ -22,9 +28,12 @@ class HttpSession;
 
 class HttpServer {
  public:
+  // A line for the operator: the server cannot accept connections, or can again.
+  using Say = std::function<void(const std::string&)>;
+
   // Binds and listens at once; throws std::runtime_error naming the address
   // when it cannot (e.g. the port is taken).
-  HttpServer(Gateway& gateway, const HttpListen& listen, HttpLimits limits = {});
+  HttpServer(Gateway& gateway, const HttpListen& listen, HttpLimits limits = {}, Say say = {});
   HttpServer(const HttpServer&) = delete;
   HttpServer& operator=(const HttpServer&) = delete;
 
@@ -32,6 +41,8 @@ class HttpServer {
   unsigned short Port() const { return m_endpoint.port(); }
   // "http://127.0.0.1:8080/"
   std::string Url() const;
+  // Connections the system failed to hand over (e.g. no file descriptor left).
+  std::uint64_t AcceptFailures() const { return m_acceptFailures; }
   // Closes the listening socket and every connection; io thread.
   void Stop();
 
@@ -40,18 +51,31 @@ class HttpServer {
   const HttpLimits& Limits() const { return m_limits; }
   // False when the subscribers are at their limit.
   bool AcceptSubscriber(const std::shared_ptr<HttpSession>& session);
+  // A heavy reply may be sent (false: heavy_replies are being sent); each
+  // granted one is given back once sent.
+  bool TakeHeavyReply();
+  void HeavyReplySent() { --m_heavyReplies; }
 
  private:
   void Accept();
+  void AcceptLater(const boost::system::error_code& error);
+  void Admit(boost::asio::ip::tcp::socket socket);
   std::size_t LiveSessions();
+  std::size_t SessionsFrom(const boost::asio::ip::address& client) const;
 
   HttpLimits m_limits;
+  Say m_say;
   GatewayMetrics m_metrics;
   EventFeed m_feed;
+  HistoryReplies m_histories;
   HttpRoutes m_routes;
   boost::asio::ip::tcp::acceptor m_acceptor;
   boost::asio::ip::tcp::endpoint m_endpoint;  // with the port the system picked for 0
+  boost::asio::steady_timer m_acceptRetry;
+  std::chrono::milliseconds m_acceptDelay{0};  // 0 while accepting works
+  std::atomic<std::uint64_t> m_acceptFailures{0};
   std::vector<std::weak_ptr<HttpSession>> m_sessions;
+  std::size_t m_heavyReplies = 0;
   bool m_stopped = false;
 };
 

@@ -42,14 +42,29 @@ HttpReply refusal_of(const beast::error_code& error) {
 
 }  // namespace
 
-HttpSession::HttpSession(asio::ip::tcp::socket socket, HttpServer& server)
-    : m_server(server), m_limits(server.Limits()), m_stream(std::move(socket)) {}
+HttpSession::HttpSession(asio::ip::tcp::socket socket, asio::ip::address client,
+                         HttpServer& server)
+    : m_server(server),
+      m_limits(server.Limits()),
+      m_client(std::move(client)),
+      m_stream(std::move(socket)) {}
 
+// The header within header_timeout: a client that opens a connection and
+// sends its header a byte at a time holds it only that long.
 void HttpSession::ReadRequest() {
   m_parser.emplace();
   m_parser->header_limit(static_cast<std::uint32_t>(m_limits.header_bytes));
   m_parser->body_limit(m_limits.body_bytes);
-  m_stream.expires_after(m_limits.read_timeout);
+  m_requestStart = std::chrono::steady_clock::now();
+  m_stream.expires_after(std::min(m_limits.header_timeout, m_limits.read_timeout));
+  http::async_read_header(m_stream, m_buffer, *m_parser,
+                          [self = shared_from_this()](const beast::error_code& error,
+                                                      std::size_t) { self->OnHeader(error); });
+}
+
+void HttpSession::OnHeader(const beast::error_code& error) {
+  if (error) return OnRequest(error);
+  m_stream.expires_at(m_requestStart + m_limits.read_timeout);
   http::async_read(m_stream, m_buffer, *m_parser,
                    [self = shared_from_this()](const beast::error_code& error, std::size_t) {
                      self->OnRequest(error);
@@ -65,13 +80,34 @@ void HttpSession::OnRequest(const beast::error_code& error) {
   if (error) return Reply(refusal_of(error), false, false);
   const Request& request = m_parser->get();
   m_version = request.version();
-  const std::string_view target(request.target().data(), request.target().size());
-  HttpReply reply = m_server.Routes().Answer(request.method(), target);
+  HttpReply reply = Answer(request);
   if (reply.event_stream && request.method() == http::verb::get) {
     if (m_server.AcceptSubscriber(shared_from_this())) return StartStream();
     reply = text_reply(http::status::service_unavailable, "too many event subscribers\n");
   }
   Reply(std::move(reply), request.method() == http::verb::head, request.keep_alive());
+}
+
+// Only a few heavy replies at a time: clients asking for more in a loop get a
+// short refusal instead of taking the io thread from the polling.
+HttpReply HttpSession::Answer(const Request& request) {
+  const std::string_view target(request.target().data(), request.target().size());
+  const bool readable = request.method() == http::verb::get || request.method() == http::verb::head;
+  if (readable && HttpRoutes::Heavy(target)) {
+    if (!m_server.TakeHeavyReply()) {
+      HttpReply busy = text_reply(http::status::service_unavailable, "busy, try again\n");
+      busy.retry_after = true;
+      return busy;
+    }
+    m_heavy = true;
+  }
+  return m_server.Routes().Answer(request.method(), target);
+}
+
+void HttpSession::HeavyReplyDone() {
+  if (!m_heavy) return;
+  m_heavy = false;
+  m_server.HeavyReplySent();
 }
 
 void HttpSession::Reply(HttpReply reply, bool head, bool keep_alive) {
@@ -81,6 +117,7 @@ void HttpSession::Reply(HttpReply reply, bool head, bool keep_alive) {
   add_common_fields(m_response, reply.content_type);
   if (reply.status == http::status::method_not_allowed)
     m_response.set(http::field::allow, "GET, HEAD");
+  if (reply.retry_after) m_response.set(http::field::retry_after, "1");
   m_response.keep_alive(keep_alive);
   m_response.body() = std::move(reply.body);
   m_response.prepare_payload();
@@ -90,6 +127,7 @@ void HttpSession::Reply(HttpReply reply, bool head, bool keep_alive) {
   http::async_write(
       m_stream, m_response,
       [self = shared_from_this(), keep_alive](const beast::error_code& error, std::size_t) {
+        self->HeavyReplyDone();
         if (error || !keep_alive) return self->Close();
         self->ReadRequest();
       });
@@ -141,6 +179,7 @@ void HttpSession::CloseWhenClientLeaves() {
 void HttpSession::Close() {
   if (m_closed) return;
   m_closed = true;
+  HeavyReplyDone();
   beast::error_code ignored;
   m_stream.socket().shutdown(asio::ip::tcp::socket::shutdown_both, ignored);
   m_stream.close();

@@ -23,11 +23,16 @@ struct HttpListen {
 struct HttpLimits {
   std::size_t header_bytes = 8 * 1024;
   std::size_t body_bytes = 1024;  // GET and HEAD need none
-  std::chrono::seconds read_timeout{10};
-  std::chrono::seconds write_timeout{10};
+  // A request's header must be in within header_timeout, the whole request
+  // within read_timeout, both counted from when the gateway waits for it.
+  std::chrono::milliseconds header_timeout{5000};
+  std::chrono::milliseconds read_timeout{10000};
+  std::chrono::milliseconds write_timeout{10000};
   std::size_t connections = 64;
+  std::size_t per_client = 16;      // connections from one address, among the connections
   std::size_t subscribers = 16;     // /api/v1/events streams, counted among the connections
   std::size_t queued_events = 256;  // a subscriber further behind is dropped
+  std::size_t heavy_replies = 4;    // histories and metrics being sent at once; 503 beyond
 };
 
 struct HttpSettings {

@@ -8,6 +8,8 @@
 #include <fmt/format.h>
 #include <json/writer.h>
 
+#include "utf8.h"
+
 namespace qmr4100::gateway {
 namespace {
 
@@ -26,10 +28,14 @@ std::string json_text(const Json::Value& value) {
   thread_local const std::unique_ptr<Json::StreamWriter> writer = make_writer();
   std::ostringstream out;
   writer->write(value, &out);
-  return out.str();
+  // The writer passes the bytes of a string through as they are; only
+  // inside strings can a byte above 0x7F stand, so this mends just them.
+  std::string text = out.str();
+  return is_utf8(text) ? text : valid_utf8(text);
 }
 
-std::string json_quoted(std::string_view text) {
+std::string json_quoted(std::string_view raw) {
+  const std::string text = valid_utf8(raw);
   std::string quoted;
   quoted.reserve(text.size() + 2);
   quoted += '"';

@@ -255,7 +255,8 @@ int run(const Flags& flags) {
   gateway.emplace(std::move(options));
   std::optional<gw::HttpServer> http;
   if (listen) {
-    http.emplace(*gateway, *listen, flags.http.limits);
+    http.emplace(*gateway, *listen, flags.http.limits,
+                 [&console](const std::string& line) { console.TimedLine(line); });
     console.Line("live page on " + http->Url());
   }
   recipient = &*gateway;

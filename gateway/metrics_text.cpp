@@ -8,14 +8,17 @@
 #include <fmt/compile.h>
 #include <fmt/format.h>
 
+#include "utf8.h"
+
 namespace qmr4100::gateway {
 namespace {
 
 using namespace qmr4100::layout;
 using Out = fmt::memory_buffer;
 
-// A label value with backslash, double quote and line feed escaped.
-std::string escaped(const std::string& text) {
+// A label value in valid UTF-8 with backslash, double quote and line feed escaped.
+std::string escaped(const std::string& raw) {
+  const std::string text = valid_utf8(raw);
   std::string out;
   out.reserve(text.size());
   for (char c : text) {
@@ -116,9 +119,16 @@ void last_publication(Out& out, const char* name, const DeviceState& device) {
   device_sample(out, name, device, since_epoch.count());
 }
 
+// The last block while it is current: an offline device's values are its
+// last ones, not current, and get no samples (Prometheus then marks them
+// stale); its up, counters and last publication time stay.
+const Block* current_block(const DeviceState& device) {
+  return device.LastBlock() && !device.Stale() ? &*device.LastBlock() : nullptr;
+}
+
 template <std::size_t kOffset>
 void block_float(Out& out, const char* name, const DeviceState& device) {
-  if (const auto& block = device.LastBlock())
+  if (const Block* block = current_block(device))
     device_sample(out, name, device, get_f32le(*block, kOffset));
 }
 
@@ -129,7 +139,7 @@ std::size_t module_count(const Block& block) {
 // One sample per module; `read` gives the value, or nullopt for none.
 template <class Read>
 void per_module(Out& out, const char* name, const DeviceState& device, Read read) {
-  const auto& block = device.LastBlock();
+  const Block* block = current_block(device);
   if (!block) return;
   for (std::size_t i = 0; i < module_count(*block); ++i) {
     const std::size_t record = module_record(i);
@@ -164,7 +174,7 @@ void module_is(Out& out, const char* name, const DeviceState& device) {
 }
 
 void values_a2(Out& out, const char* name, const DeviceState& device) {
-  const auto& block = device.LastBlock();
+  const Block* block = current_block(device);
   if (!block) return;
   for (std::size_t k = 0; k < kValueCountA2; ++k) {
     sample_start(out, name, device);

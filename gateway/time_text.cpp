@@ -25,4 +25,20 @@ std::string local_text(WallClock::time_point time) {
                      local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
 }
 
+
+std::string utc_offset_at(int year, int month, int day, int hour, int minute, int second) {
+  std::tm local{};
+  local.tm_year = year - 1900;
+  local.tm_mon = month - 1;
+  local.tm_mday = day;
+  local.tm_hour = hour;
+  local.tm_min = minute;
+  local.tm_sec = second;
+  local.tm_isdst = -1;  // as the zone's rules have it on that day
+  mktime(&local);
+  const long minutes = local.tm_gmtoff / 60;
+  const long magnitude = minutes < 0 ? -minutes : minutes;
+  return fmt::format("{}{:02}:{:02}", minutes < 0 ? '-' : '+', magnitude / 60, magnitude % 60);
+}
+
 }  // namespace qmr4100::gateway

@@ -1,9 +1,17 @@
 #!/usr/bin/python3
-"""The gateway's live page in headless Chromium, driven through chromedriver:
-waits until the page shows the module table, the module in fault and the
-fault alarm's Chinese name, checks them in the DOM and writes a screenshot.
+"""The gateway's live page in headless Chromium, driven through chromedriver,
+and writes a screenshot.
 
-usage: page-check.py URL SCREENSHOT.png"""
+online (default): waits until the page shows the module table, the module in
+fault and the fault alarm's Chinese name, and checks them in the DOM with the
+configured labels (system_value "bus voltage" in V, module_value "rectifier
+current" in A) and the times (local 24-hour text, ISO 8601 with the offset as
+the tooltip).
+offline: waits until the device's card is greyed and says "offline since
+HH:MM:SS".
+
+usage: page-check.py URL SCREENSHOT.png [online|offline]"""
+import re
 import sys
 import tempfile
 
@@ -16,6 +24,9 @@ FAULT_ALARM = "第2整流模块整流模块故障告警"
 FLAGS = ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
          "--disable-background-networking", "--disable-component-update", "--disable-sync",
          "--window-size=1280,1150"]
+LOCAL_TIME = re.compile(r"\d{2}:\d{2}:\d{2}")
+LOCAL_DATE_TIME = re.compile(r"\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}")
+ISO_WITH_OFFSET = re.compile(r"\d{4}-\d{2}-\d{2}T\d{2}:\d{2}:\d{2}[+-]\d{2}:\d{2}")
 
 
 # Read in one script each: the page re-renders its tables on every update.
@@ -25,10 +36,14 @@ def module_rows(driver):
         ".map((row) => [...row.cells].map((cell) => cell.textContent));")
 
 
-def alarm_names(driver):
+def table_cells(driver, selector):
     return driver.execute_script(
-        "return [...document.querySelectorAll('table.alarms tbody tr')]"
-        ".map((row) => row.cells[0].textContent);")
+        "return [...document.querySelectorAll(arguments[0] + ' tbody tr')]"
+        ".map((row) => [...row.cells].map((cell) => [cell.textContent, cell.title]));", selector)
+
+
+def alarm_names(driver):
+    return [row[0][0] for row in table_cells(driver, "table.alarms")]
 
 
 def text_of(driver, selector):
@@ -36,7 +51,71 @@ def text_of(driver, selector):
                                  selector)
 
 
-def main(url, screenshot):
+def title_of(driver, selector):
+    return driver.execute_script("return document.querySelector(arguments[0]).title;", selector)
+
+
+def legend(driver, plot):
+    return driver.execute_script(
+        "return [...document.querySelectorAll(arguments[0] + ' .u-legend .u-label')]"
+        ".map((label) => label.textContent);", plot)
+
+
+def stale(driver):
+    return driver.execute_script(
+        "return document.querySelector('.device').classList.contains('stale');")
+
+
+def no_script_errors(driver):
+    return not [entry for entry in driver.get_log("browser") if entry["level"] == "SEVERE"]
+
+
+def online_checks(driver):
+    WebDriverWait(driver, 30).until(
+        lambda d: len(module_rows(d)) == 4 and FAULT_ALARM in alarm_names(d))
+    rows = module_rows(driver)
+    system = {row[0][0]: row[2][0] for row in table_cells(driver, "table.system")}
+    since = [row[3] for row in table_cells(driver, "table.alarms")]
+    return {
+        "module 1 with its value": rows[0][:3] == ["1", "12.5", "normal"],
+        "module 2 in fault": rows[1][2] == "fault",
+        "module 3 without communication": rows[2][1:3] == ["—", "no communication"],
+        "the fault alarm by its Chinese name": FAULT_ALARM in alarm_names(driver),
+        "the alarms' times local, 24-hour, ISO 8601 with the offset as tooltip":
+            all(LOCAL_DATE_TIME.fullmatch(text) and ISO_WITH_OFFSET.fullmatch(title)
+                for text, title in since),
+        "the system value by its label and unit": system.get("bus voltage") == "V",
+        "the module column by its label": text_of(driver, ".module-value-heading")
+        == "rectifier current (A)",
+        "the system plot by its label": text_of(driver, ".system-plot-heading")
+        == "bus voltage (V)" and "bus voltage (V)" in legend(driver, ".system-plot"),
+        "the module plot's lines by the label": "rectifier current 1 (A)"
+        in legend(driver, ".module-plot"),
+        "the device online": text_of(driver, ".device .health") == "online",
+        "the card not greyed": not stale(driver),
+        "the update's time as tooltip": bool(ISO_WITH_OFFSET.fullmatch(
+            title_of(driver, ".device .age"))),
+        "two plots": len(driver.find_elements(By.CSS_SELECTOR, ".uplot canvas")) >= 2,
+        "the live stream connected": text_of(driver, "#connection") == "live",
+        "no script errors": no_script_errors(driver),
+    }
+
+
+def offline_checks(driver):
+    WebDriverWait(driver, 30).until(lambda d: len(module_rows(d)) == 4 and stale(d))
+    age = text_of(driver, ".device .age")
+    return {
+        "the device offline": text_of(driver, ".device .health") == "offline",
+        "the card greyed": stale(driver),
+        "offline since a local 24-hour time": age.startswith("offline since ")
+        and bool(LOCAL_TIME.fullmatch(age[len("offline since "):])),
+        "since when as ISO 8601 with the offset": bool(ISO_WITH_OFFSET.fullmatch(
+            title_of(driver, ".device .age"))),
+        "no script errors": no_script_errors(driver),
+    }
+
+
+def main(url, screenshot, expect):
     options = webdriver.ChromeOptions()
     options.binary_location = "/usr/bin/chromium"
     with tempfile.TemporaryDirectory() as profile:
@@ -46,20 +125,7 @@ def main(url, screenshot):
         try:
             driver.get(url)
             # Loading and the first live update; the page needs a second or two.
-            WebDriverWait(driver, 30).until(
-                lambda d: len(module_rows(d)) == 4 and FAULT_ALARM in alarm_names(d))
-            rows = module_rows(driver)
-            checks = {
-                "module 1 with its value": rows[0][:3] == ["1", "12.5", "normal"],
-                "module 2 in fault": rows[1][2] == "fault",
-                "module 3 without communication": rows[2][1:3] == ["—", "no communication"],
-                "the fault alarm by its Chinese name": FAULT_ALARM in alarm_names(driver),
-                "the device online": text_of(driver, ".device .health") == "online",
-                "two plots": len(driver.find_elements(By.CSS_SELECTOR, ".uplot canvas")) >= 2,
-                "the live stream connected": text_of(driver, "#connection") == "live",
-                "no script errors": not [entry for entry in driver.get_log("browser")
-                                         if entry["level"] == "SEVERE"],
-            }
+            checks = offline_checks(driver) if expect == "offline" else online_checks(driver)
             for name, ok in checks.items():
                 print(f"{'ok  ' if ok else 'FAIL'} {name}")
             driver.save_screenshot(screenshot)
@@ -69,6 +135,6 @@ def main(url, screenshot):
 
 
 if __name__ == "__main__":
-    if len(sys.argv) != 3:
+    if len(sys.argv) not in (3, 4) or sys.argv[3:] not in ([], ["online"], ["offline"]):
         sys.exit(__doc__)
-    sys.exit(main(sys.argv[1], sys.argv[2]))
+    sys.exit(main(sys.argv[1], sys.argv[2], sys.argv[3] if len(sys.argv) == 4 else "online"))

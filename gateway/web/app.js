@@ -26,15 +26,64 @@ function numberCell(value) {
   return element('td', value === null || value === undefined ? '—' : value, 'number');
 }
 
+// [label, unit] of a value from the configuration's "fields", else [neutral, ''].
 function labelled(view, key, neutral) {
   const label = view.labels && view.labels[key];
   return label ? [label.label || neutral, label.unit || ''] : [neutral, ''];
 }
 
-function ageText(isoTime) {
-  if (!isoTime) return 'not published yet';
-  const seconds = Math.max(0, Math.round((Date.now() - Date.parse(isoTime)) / 1000));
+// A module's own label (modules[i].value), else the one of every module (module_value).
+function moduleLabel(view, index) {
+  const [general, unit] = labelled(view, 'module_value', '');
+  const [own, ownUnit] = labelled(view, `modules[${index}].value`, '');
+  return [own || (general ? `${general} ${index + 1}` : `module ${index + 1}`), ownUnit || unit];
+}
+
+function withUnit(label, unit) {
+  return unit ? `${label} (${unit})` : label;
+}
+
+// Times as the page shows them: local, 24-hour; tooltips ISO 8601 with the offset.
+function pad(number) {
+  return String(number).padStart(2, '0');
+}
+
+function localTime(date) {
+  return `${pad(date.getHours())}:${pad(date.getMinutes())}:${pad(date.getSeconds())}`;
+}
+
+function localDateTime(date) {
+  return `${date.getFullYear()}-${pad(date.getMonth() + 1)}-${pad(date.getDate())} ` +
+         localTime(date);
+}
+
+function isoWithOffset(date) {
+  const minutes = -date.getTimezoneOffset();
+  const sign = minutes >= 0 ? '+' : '-';
+  const offset = `${sign}${pad(Math.floor(Math.abs(minutes) / 60))}:${pad(Math.abs(minutes) % 60)}`;
+  return localDateTime(date).replace(' ', 'T') + offset;
+}
+
+// A cell or span showing a time: local 24-hour text, ISO 8601 as its tooltip.
+function timed(node, isoTime, text) {
+  node.textContent = text;
+  node.title = isoTime ? isoWithOffset(new Date(isoTime)) : '';
+  return node;
+}
+
+function ageText(detail) {
+  if (!detail.last_publication) return 'not published yet';
+  if (detail.stale && detail.health_since) {
+    return `offline since ${localTime(new Date(detail.health_since))}`;
+  }
+  const seconds = Math.max(0, Math.round((Date.now() - Date.parse(detail.last_publication)) / 1000));
   return `updated ${seconds} s ago`;
+}
+
+function renderAge(device) {
+  const { detail } = device;
+  timed(device.element.querySelector('.age'),
+        detail.stale ? detail.health_since : detail.last_publication, ageText(detail));
 }
 
 function sectionFor(dataId) {
@@ -56,8 +105,21 @@ function renderHeader(device) {
   health.textContent = detail.health;
   health.className = `health ${detail.health}`;
   section.querySelector('.ident').textContent = `data id ${detail.data_id} on ${detail.port}`;
-  section.querySelector('.age').textContent = ageText(detail.last_publication);
   section.querySelector('.reason').textContent = detail.health_reason;
+  // An offline device's values are its last ones, not current: the card is greyed.
+  section.classList.toggle('stale', Boolean(detail.stale));
+  renderAge(device);
+}
+
+function renderHeadings(device) {
+  const view = device.detail.view;
+  const section = device.element;
+  const [moduleValue, moduleUnit] = labelled(view, 'module_value', 'Value');
+  section.querySelector('.module-value-heading').textContent = withUnit(moduleValue, moduleUnit);
+  section.querySelector('.system-plot-heading').textContent =
+    withUnit(...labelled(view, 'system_value', 'System value'));
+  section.querySelector('.module-plot-heading').textContent =
+    withUnit(...labelled(view, 'module_value', 'Module values'));
 }
 
 function renderSystem(device) {
@@ -78,11 +140,15 @@ function renderSystem(device) {
 function renderModules(device) {
   const body = device.element.querySelector('.modules tbody');
   body.replaceChildren();
-  for (const module of device.detail.view.modules || []) {
+  const view = device.detail.view;
+  for (const module of view.modules || []) {
     const [text, className] = MODULE_STATUS[module.status] || [`status ${module.status}`, 'fault'];
     const status = element('td');
     status.appendChild(element('span', text, `status ${className}`));
-    body.appendChild(row([element('td', module.module), numberCell(module.value), status]));
+    const name = element('td', module.module);
+    const own = labelled(view, `modules[${module.module - 1}].value`, '');
+    if (own[0]) name.title = withUnit(...own);
+    body.appendChild(row([name, numberCell(module.value), status]));
   }
 }
 
@@ -97,18 +163,34 @@ function renderAlarms(device) {
     body.appendChild(none);
   }
   for (const alarm of alarms) {
-    body.appendChild(row([alarm.name, alarm.desc, `${alarm.code} #${alarm.seq}`,
-                          new Date(alarm.since).toLocaleString()]));
+    const since = timed(element('td'), alarm.since, localDateTime(new Date(alarm.since)));
+    body.appendChild(row([alarm.name, alarm.desc, `${alarm.code} #${alarm.seq}`, since]));
   }
 }
 
-function plotOptions(title, series, width) {
+// Axis ticks in local 24-hour time, with the date once the plot spans days.
+function timeTicks(plot, splits) {
+  const span = splits.length > 1 ? splits[splits.length - 1] - splits[0] : 0;
+  return splits.map((seconds) => {
+    const date = new Date(seconds * 1000);
+    const time = span >= 600 ? localTime(date).slice(0, 5) : localTime(date);
+    return span >= 86400 ? `${pad(date.getMonth() + 1)}-${pad(date.getDate())} ${time}` : time;
+  });
+}
+
+// `series`: [label, unit] per line; the unit goes on the value axis when all share one.
+function plotOptions(series, width) {
+  const units = [...new Set(series.map(([, unit]) => unit))];
   return {
-    title, width, height: 180,
+    width, height: 180,
     scales: { x: { time: true } },
-    series: [{}, ...series.map((label, index) => ({
-      label, stroke: PLOT_COLOURS[index % PLOT_COLOURS.length], width: 1.5, spanGaps: false,
-    }))],
+    axes: [{ values: timeTicks }, { label: units.length === 1 ? units[0] : '' }],
+    series: [{ label: 'time', value: (plot, seconds) =>
+                 seconds === null ? '—' : localDateTime(new Date(seconds * 1000)) },
+             ...series.map(([label, unit], index) => ({
+               label: withUnit(label, unit), stroke: PLOT_COLOURS[index % PLOT_COLOURS.length],
+               width: 1.5, spanGaps: false,
+             }))],
   };
 }
 
@@ -118,15 +200,19 @@ function renderPlots(device) {
   const systemData = [history.time, history.system_value];
   const moduleData = [history.time, ...history.modules];
   const width = Math.max(320, device.element.querySelector('.plot').clientWidth || 600);
-  const modulesShown = device.plots && device.plots.modules.series.length - 1;
-  if (!device.plots || modulesShown !== history.modules.length) {
-    if (device.plots) Object.values(device.plots).forEach((plot) => plot.destroy());
-    const [label] = labelled(device.detail.view, 'system_value', 'system value');
+  const view = device.detail.view;
+  const systemSeries = [labelled(view, 'system_value', 'system value')];
+  const moduleSeries = history.modules.map((_, i) => moduleLabel(view, i));
+  // Labels come with the configuration: a new one (or module count) needs new plots.
+  const shape = JSON.stringify([systemSeries, moduleSeries]);
+  if (!device.plots || device.plots.shape !== shape) {
+    if (device.plots) [device.plots.system, device.plots.modules].forEach((plot) => plot.destroy());
     device.plots = {
-      system: new uPlot(plotOptions('', [label], width), systemData,
+      shape,
+      system: new uPlot(plotOptions(systemSeries, width), systemData,
                         device.element.querySelector('.system-plot')),
-      modules: new uPlot(plotOptions('', history.modules.map((_, i) => `module ${i + 1}`), width),
-                         moduleData, device.element.querySelector('.module-plot')),
+      modules: new uPlot(plotOptions(moduleSeries, width), moduleData,
+                         device.element.querySelector('.module-plot')),
     };
     return;
   }
@@ -136,6 +222,7 @@ function renderPlots(device) {
 
 function render(device) {
   renderHeader(device);
+  renderHeadings(device);
   renderSystem(device);
   renderModules(device);
   renderAlarms(device);
@@ -203,6 +290,8 @@ function onHealth(event) {
   if (!device || !device.detail) return;
   device.detail.health = change.to;
   device.detail.health_reason = change.reason;
+  device.detail.health_since = change.time;
+  device.detail.stale = change.to !== 'online' && Boolean(device.detail.last_publication);
   renderHeader(device);
 }
 
@@ -229,9 +318,7 @@ function connect() {
 
 setInterval(() => {
   for (const device of devices.values()) {
-    if (device.detail) {
-      device.element.querySelector('.age').textContent = ageText(device.detail.last_publication);
-    }
+    if (device.detail) renderAge(device);
   }
 }, 1000);
 load().catch((error) => console.error(error));

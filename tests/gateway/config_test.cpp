@@ -98,7 +98,7 @@ const Refusal kRefusals[] = {
     {R"({"devices":[{"port":"/dev/ttyS0","data_id":1}],"record_max_mb":1e-7})", "record_max_mb", "1e-07", "1e-06 up to 1e+06 MB"},
     {"{\"devices\":[{\"port\":\"/dev/ttyS0\",\"data_id\":1,\"name\":\"hall \xff\"}]}", "devices[0].name", "\"hall \\xff\"", "a non-empty text (UTF-8, no NUL)"},
     {"{\"devices\":[{\"port\":\"/dev/tty\xc0\xaf\",\"data_id\":1}]}", "devices[0].port", "\\xc0\\xaf", "a non-empty path (UTF-8"},
-    {R"({"devices":[{"port":"/dev/ttyS0","data_id":1,"name":"a\u0000b"}]})", "devices[0].name", "a\\u0000b", "no NUL"},
+    {R"({"devices":[{"port":"/dev/ttyS0","data_id":1,"name":"a\u0000b"}]})", "devices[0].name", "a\\x00b", "no NUL"},
     {"{\"devices\":[{\"port\":\"/dev/ttyS0\",\"data_id\":1}],\"fields\":{\"value_95\":{\"unit\":\"\xed\xa0\x80\"}}}", "fields.value_95.unit", "\\xed\\xa0\\x80", "UTF-8"},
     {R"({"devices":[{"port":"/dev/ttyS0","data_id":1,"fields":{"system_value":{"unit":5}}}]})", "devices[0].fields.system_value.unit", "5", "a non-empty text"},
     {R"({"devices":[{"port":"/dev/ttyS0","data_id":1}],"fields":{"values_a2[0]":"V"}})", "fields.values_a2[0]", "\"V\"", R"(an object with "label" and "unit")"},

@@ -17,11 +17,18 @@ namespace gwtest {
 namespace asio = boost::asio;
 namespace http = boost::beast::http;
 
-Fetched fetch(unsigned short port, http::verb method, const std::string& target,
-              const std::string& body, std::size_t extra_header_bytes) {
+namespace {
+
+Fetched fetch_via(const std::string& source, unsigned short port, http::verb method,
+                  const std::string& target, const std::string& body,
+                  std::size_t extra_header_bytes) {
   asio::io_context io;
   asio::ip::tcp::socket socket(io);
-  socket.connect({asio::ip::make_address("127.0.0.1"), port});
+  socket.open(asio::ip::tcp::v4());
+  socket.bind({asio::ip::make_address(source), 0});
+  boost::beast::error_code refused;
+  socket.connect({asio::ip::make_address("127.0.0.1"), port}, refused);
+  if (refused) return {};
   http::request<http::string_body> request(method, target, 11);
   request.set(http::field::host, "127.0.0.1");
   request.keep_alive(false);
@@ -47,6 +54,17 @@ Fetched fetch(unsigned short port, http::verb method, const std::string& target,
   }
   fetched.body = parser.get().body();
   return fetched;
+}
+
+}  // namespace
+
+Fetched fetch(unsigned short port, http::verb method, const std::string& target,
+              const std::string& body, std::size_t extra_header_bytes) {
+  return fetch_via("127.0.0.1", port, method, target, body, extra_header_bytes);
+}
+
+Fetched get_from(const std::string& source, unsigned short port, const std::string& target) {
+  return fetch_via(source, port, http::verb::get, target, "", 0);
 }
 
 }  // namespace gwtest

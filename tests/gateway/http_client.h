@@ -27,5 +27,7 @@ Fetched fetch(unsigned short port, boost::beast::http::verb method, const std::s
 inline Fetched get(unsigned short port, const std::string& target) {
   return fetch(port, boost::beast::http::verb::get, target);
 }
+// GET from another loopback address (127.0.0.2 ...): the server sees another client.
+Fetched get_from(const std::string& source, unsigned short port, const std::string& target);
 
 }  // namespace gwtest

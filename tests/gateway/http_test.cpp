@@ -3,6 +3,13 @@
 // methods and paths it refuses, and its limits.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <chrono>
 #include <regex>
 #include <set>
@@ -59,6 +66,7 @@ class LiveGateway {
     m_thread.join();
   }
   unsigned short Port() const { return m_http.Port(); }
+  const gw::HttpServer& Server() const { return m_http; }
   // Waits for `count` publications; the run's deadline bounds the wait.
   Json::Value AfterPublications(unsigned count) const {
     for (;;) {
@@ -344,6 +352,9 @@ TEST(HttpServerLimits, FloodsAndSurplusConnectionsLeavePollingUntouched) {
   }
   EXPECT_EQ(gwtest::get(gateway.Port(), "/healthz").status, 0u) << "beyond the connection cap";
   idle.clear();
+  // The connections just closed may still count against the cap for a moment.
+  while (gwtest::get(gateway.Port(), "/healthz").status == 0)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
 
   asio::ip::tcp::socket stream(io);
   stream.connect({asio::ip::make_address("127.0.0.1"), gateway.Port()});
@@ -364,6 +375,140 @@ TEST(HttpServerLimits, FloodsAndSurplusConnectionsLeavePollingUntouched) {
   EXPECT_EQ(after["counters"]["abandoned"], before["counters"]["abandoned"]);
   EXPECT_EQ(after["counters"]["failed"], 0);
   EXPECT_EQ(after["health"], "online");
+}
+
+}  // namespace
+
+namespace {
+
+asio::ip::tcp::socket connected(asio::io_context& io, unsigned short port) {
+  asio::ip::tcp::socket socket(io);
+  socket.connect({asio::ip::make_address("127.0.0.1"), port});
+  return socket;
+}
+
+// Whether the server closes `socket` (sending nothing more) within `limit`.
+bool closed_by_server(asio::ip::tcp::socket& socket, std::chrono::seconds limit) {
+  const timeval timeout{static_cast<time_t>(limit.count()), 0};
+  setsockopt(socket.native_handle(), SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+  char byte;
+  return ::recv(socket.native_handle(), &byte, 1, 0) == 0;
+}
+
+TEST(HttpServerLimits, OneClientsIdleConnectionsLeaveRoomForOthers) {
+  gw::HttpLimits limits;
+  limits.connections = 8;
+  limits.per_client = 4;
+  LiveGateway gateway(limits);
+  gateway.AfterPublications(1);
+  asio::io_context io;
+  std::vector<asio::ip::tcp::socket> idle;
+  for (std::size_t i = 0; i < limits.connections; ++i) idle.push_back(connected(io, gateway.Port()));
+  // Those beyond the client's share are closed at once.
+  EXPECT_TRUE(closed_by_server(idle.back(), std::chrono::seconds(30)));
+  const gwtest::Fetched other = gwtest::get_from("127.0.0.2", gateway.Port(), "/healthz");
+  EXPECT_EQ(other.status, 200u) << "another client is still answered";
+}
+
+TEST(HttpServerLimits, AHeaderThatNeverEndsHoldsItsConnectionOnlyTheHeaderTimeout) {
+  gw::HttpLimits limits;
+  limits.header_timeout = std::chrono::milliseconds(500);
+  limits.read_timeout = std::chrono::minutes(5);
+  LiveGateway gateway(limits);
+  asio::io_context io;
+  asio::ip::tcp::socket slow = connected(io, gateway.Port());
+  asio::write(slow, asio::buffer(std::string("GET / HTTP/1.1\r\nHost: x\r\n")));
+  EXPECT_TRUE(closed_by_server(slow, std::chrono::seconds(60)));
+  EXPECT_EQ(gwtest::get(gateway.Port(), "/healthz").status, 200u);
+}
+
+TEST(HttpServerLimits, HeavyRepliesBeyondTheLimitAreRefusedForNow) {
+  gw::HttpLimits limits;
+  limits.heavy_replies = 0;
+  LiveGateway gateway(limits);
+  for (const char* target : {"/metrics", "/api/v1/devices/1000/history"}) {
+    const gwtest::Fetched busy = gwtest::get(gateway.Port(), target);
+    EXPECT_EQ(busy.status, 503u) << target;
+    EXPECT_EQ(busy.Field("retry-after"), "1") << target;
+  }
+  EXPECT_EQ(gwtest::get(gateway.Port(), "/api/v1/devices/1000").status, 200u);
+}
+
+// Every descriptor below a lowered limit taken but one, which a client takes:
+// the server cannot accept that client's connection until some are free.
+class NoDescriptorLeft {
+ public:
+  NoDescriptorLeft() {
+    getrlimit(RLIMIT_NOFILE, &m_saved);
+    const int lowest = ::open("/dev/null", O_RDONLY);
+    rlimit lowered = m_saved;
+    lowered.rlim_cur = static_cast<rlim_t>(lowest + 16);
+    setrlimit(RLIMIT_NOFILE, &lowered);
+    m_taken.push_back(lowest);
+    for (int fd; (fd = ::dup(lowest)) >= 0;) m_taken.push_back(fd);
+    ::close(m_taken.back());
+    m_taken.pop_back();
+  }
+  ~NoDescriptorLeft() {
+    Free();
+    setrlimit(RLIMIT_NOFILE, &m_saved);
+  }
+  void Free() {
+    for (const int fd : m_taken) ::close(fd);
+    m_taken.clear();
+  }
+
+ private:
+  rlimit m_saved{};
+  std::vector<int> m_taken;
+};
+
+TEST(HttpServerLimits, AcceptWaitsWhileNoDescriptorIsLeft) {
+  LiveGateway gateway;
+  gateway.AfterPublications(1);
+  NoDescriptorLeft exhausted;
+  const int client = ::socket(AF_INET, SOCK_STREAM, 0);
+  ASSERT_GE(client, 0);
+  sockaddr_in server{};
+  server.sin_family = AF_INET;
+  server.sin_port = htons(gateway.Port());
+  server.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(::connect(client, reinterpret_cast<const sockaddr*>(&server), sizeof server), 0);
+  // The system completes the connection; the server cannot take it.
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (gateway.Server().AcceptFailures() == 0 && std::chrono::steady_clock::now() < end)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  const std::uint64_t failures = gateway.Server().AcceptFailures();
+  EXPECT_GE(failures, 1u);
+  EXPECT_LE(failures, 12u) << "retried at once instead of after a pause";
+
+  exhausted.Free();
+  const std::string request = "GET /healthz HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n";
+  ASSERT_EQ(::send(client, request.data(), request.size(), 0), static_cast<ssize_t>(request.size()));
+  std::string reply(64, '\0');
+  const ssize_t got = ::recv(client, reply.data(), reply.size(), MSG_WAITALL);
+  ::close(client);
+  EXPECT_EQ(reply.substr(0, std::max<ssize_t>(got, 0)).rfind("HTTP/1.1 200", 0), 0u) << reply;
+}
+
+TEST(HistoryReplies, RepeatedRequestsShareOneDocumentUntilTheNextPublication) {
+  gw::GatewayConfig config;
+  config.devices = {{"/dev/ttyS0", 1, kDataId}};
+  gw::StateModel model(config);
+  gw::HistoryReplies histories(model);
+  model.AddListener(histories);
+  qmr4100::Block block{};
+  block[qmr4100::layout::kModuleCount] = 2;
+  model.Published(kDataId, block, {}, gw::WallClock::now());
+  const auto first = histories.Text(kDataId);
+  EXPECT_EQ(histories.Text(kDataId), first) << "built again without a publication";
+  EXPECT_EQ(json_of(*first)["time"].size(), 1u);
+  model.Published(kDataId, block, {}, gw::WallClock::now());
+  const Json::Value after = json_of(*histories.Text(kDataId));
+  EXPECT_EQ(after["time"].size(), 2u) << "the next publication's sample";
+  EXPECT_EQ(after["modules"].size(), 2u);
+  EXPECT_EQ(after["values_a2"].size(), qmr4100::layout::kValueCountA2);
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // A line lost while the gateway runs: the simulator behind it goes away, so
 // its device goes offline at once in every output, stays offline while the
-// line is away and comes back online with its next publication.
+// line is away and comes back online with its next publication. While it is
+// offline its last values are not shown as current: the API marks them
+// stale and the metrics have no value samples.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -59,6 +61,12 @@ TEST(LostLine, MakesItsDeviceOfflineEverywhereUntilItPublishesAgain) {
   const auto health = [&] { return device_json(http.Port())["health"].asString(); };
 
   ASSERT_TRUE(eventually([&] { return health() == "online"; }));
+  const auto has_sample = [&](const std::string& sample) {
+    return gwtest::get(http.Port(), "/metrics").body.find(sample) != std::string::npos;
+  };
+  const std::string system_value = "qmr4100_system_value{data_id=\"1000\"} ";
+  EXPECT_FALSE(device_json(http.Port())["stale"].asBool());
+  EXPECT_TRUE(has_sample(system_value));
   const auto lost_at = std::chrono::steady_clock::now();
   simulator.reset();
   // Within one answer timeout (0.2 s) and well before offline_after cycles could pass.
@@ -66,9 +74,19 @@ TEST(LostLine, MakesItsDeviceOfflineEverywhereUntilItPublishesAgain) {
   EXPECT_LT(std::chrono::steady_clock::now() - lost_at, std::chrono::seconds(5));
   const std::string metrics = gwtest::get(http.Port(), "/metrics").body;
   EXPECT_NE(metrics.find("qmr4100_up{data_id=\"1000\"} 0"), std::string::npos);
+  EXPECT_EQ(metrics.find(system_value), std::string::npos) << "no current value while offline";
+  EXPECT_EQ(metrics.find("qmr4100_module_value{data_id=\"1000\""), std::string::npos);
+  EXPECT_NE(metrics.find("qmr4100_last_publication_timestamp_seconds{data_id=\"1000\"}"),
+            std::string::npos);
+  const Json::Value offline = device_json(http.Port());
+  EXPECT_TRUE(offline["stale"].asBool());
+  EXPECT_FALSE(offline["health_since"].asString().empty());
+  EXPECT_FALSE(offline["view"]["modules"].empty()) << "the last values are still there";
 
   simulator.emplace(sim::default_scenario(), sim::FaultPlan{}, on_link(link));
   EXPECT_TRUE(eventually([&] { return health() == "online"; }));
+  EXPECT_FALSE(device_json(http.Port())["stale"].asBool());
+  EXPECT_TRUE(has_sample(system_value));
   gateway.Stop();
   run.join();
 

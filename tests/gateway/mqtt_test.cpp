@@ -372,7 +372,7 @@ TEST(MqttSettings, TextsTheTopicsCanCarry) {
       {"prefix", "", R"(mqtt.prefix: "" is not allowed)"},
       {"ha_discovery", "ha/#", R"(mqtt.ha_discovery: "ha/#" is not allowed)"},
       {"client_id", "gw\xff", R"(mqtt.client_id: "gw\xff" is not allowed)"},
-      {"user", std::string("a\0b", 3), R"(mqtt.user: "a\u0000b" is not allowed)"},
+      {"user", std::string("a\0b", 3), R"(mqtt.user: "a\x00b" is not allowed)"},
   };
   for (const Row& row : rows) {
     Json::Value section;

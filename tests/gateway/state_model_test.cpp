@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <ctime>
+#include <iterator>
 
 #include "decoded_view.h"
 #include "state_model.h"
@@ -115,6 +118,31 @@ TEST(DecodedView, CarriesTheBlockWithoutStaleReadings) {
   EXPECT_EQ(view["received"].asString().back(), 'Z');
 }
 
+// The zone's offset on the block's own day, daylight saving time included.
+TEST(DecodedView, BlockTimeCarriesTheGatewaysOffsetFromUtc) {
+  const char* const saved = std::getenv("TZ");
+  const std::string before = saved ? saved : "";
+  setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);
+  tzset();
+  qmr4100::Block block{};
+  const auto text_at = [&block](int month) {
+    const std::uint8_t stamp[] = {0xEA, 0x07, static_cast<std::uint8_t>(month), 8, 21, 5, 39};
+    std::copy(std::begin(stamp), std::end(stamp), block.begin() + layout::kTimestamp);
+    return gw::block_time_text(block);
+  };
+  EXPECT_EQ(text_at(12), "2026-12-08T21:05:39+01:00");
+  EXPECT_EQ(text_at(7), "2026-07-08T21:05:39+02:00");
+  setenv("TZ", "UTC0", 1);
+  tzset();
+  EXPECT_EQ(text_at(12), "2026-12-08T21:05:39+00:00");
+  if (saved) {
+    setenv("TZ", before.c_str(), 1);
+  } else {
+    unsetenv("TZ");
+  }
+  tzset();
+}
+
 TEST(DeviceAlarms, ActivePointsKeepTheTimeTheyWereRaised) {
   gw::StateModel model(one_device(3));
   const rule_value fault(0, "id_1", "06024", "名称", "第2整流模块故障", true, 2);
@@ -149,8 +177,8 @@ TEST(DeviceHistory, KeepsTheLastPublicationsInFixedMemory) {
     ASSERT_EQ(history.Size(), gw::History::kCapacity);
     EXPECT_EQ(history.At(0).system_value, 100.0f);
     EXPECT_EQ(history.At(history.Size() - 1).system_value, 819.0f);
-    EXPECT_EQ(history.At(0).modules[0], 50.5f);
-    EXPECT_TRUE(std::isnan(history.At(0).modules[1])) << "no reading without communication";
+    EXPECT_EQ(history.Module(0, 0), 50.5f);
+    EXPECT_TRUE(std::isnan(history.Module(0, 1))) << "no reading without communication";
   });
 }
 
