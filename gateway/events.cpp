@@ -145,4 +145,13 @@ Json::Value cache_problem_event(unsigned int data_id, const std::string& problem
   return value;
 }
 
+Json::Value record_lost_event(std::uint64_t count, const std::string& since,
+                              const std::string& problem) {
+  Json::Value value = event("record_lost");
+  value["count"] = static_cast<Json::UInt64>(count);
+  value["since"] = since;
+  value["problem"] = problem;
+  return value;
+}
+
 }  // namespace qmr4100::gateway

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -43,5 +44,10 @@ Json::Value port_restored_event(const std::string& port);
 
 Json::Value cache_restored_event(unsigned int data_id, const std::string& path);
 Json::Value cache_problem_event(unsigned int data_id, const std::string& problem);
+
+// Events the record could not keep (a full disk, a removed folder): how many,
+// since when and why.
+Json::Value record_lost_event(std::uint64_t count, const std::string& since,
+                              const std::string& problem);
 
 }  // namespace qmr4100::gateway

@@ -31,7 +31,8 @@ RecordOptions record_options(const GatewayOptions& options) {
 Gateway::Gateway(GatewayOptions options)
     : m_options(std::move(options)),
       m_console(m_options.console_fd),
-      m_record(record_options(m_options)),
+      m_record(record_options(m_options),
+               [this](const std::string& line) { m_console.TimedLine(line); }),
       m_model(m_options.config),
       m_consoleView(m_console, m_options.summary),
       m_recordView(m_record),
