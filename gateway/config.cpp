@@ -22,15 +22,17 @@ constexpr std::int64_t kMaxDataId = 4294967295;
 constexpr double kMaxInterval = 86400;
 constexpr double kMaxTimeout = 600;
 constexpr double kMaxRecordMb = 1e6;
+constexpr std::int64_t kMaxRecordKeep = 100;
 constexpr std::int64_t kMaxOfflineAfter = 1000;
 // The rates a serial port is set to; others fail only when the port opens.
 const std::set<std::int64_t> kBauds = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
 
 const std::set<std::string> kDeviceKeys = {"port", "address",  "data_id", "name",
                                            "baud", "interval", "fields"};
-const std::set<std::string> kTopKeys = {"devices", "interval",      "timeout",       "cache_dir",
-                                        "record",  "record_max_mb", "offline_after", "fields",
-                                        "mqtt",    "snmp",          "http"};
+const std::set<std::string> kTopKeys = {
+    "devices",     "interval",     "timeout",       "cache_dir", "record", "record_max_mb",
+    "record_keep", "record_trace", "offline_after", "fields",    "mqtt",   "snmp",
+    "http"};
 const std::set<std::string> kLabelKeys = {"label", "unit"};
 
 std::string json_text(const Json::Value& value) {
@@ -105,6 +107,12 @@ bool read_number(const Json::Value& value, const std::string& key, bool zero_all
 bool read_seconds(const Json::Value& value, const std::string& key, bool zero_allowed, double high,
                   double& target, Problems& problems) {
   return read_number(value, key, zero_allowed, high, " seconds", target, problems);
+}
+
+void read_flag(const Json::Value& value, const std::string& key, bool& target,
+               Problems& problems) {
+  if (!value.isBool()) return problems.Refuse(key, value, "true or false");
+  target = value.asBool();
 }
 
 void read_text(const Json::Value& value, const std::string& key, const char* what,
@@ -229,6 +237,12 @@ void read_settings(const Json::Value& json, GatewayConfig& config, Problems& pro
   if (json.isMember("record_max_mb"))
     read_number(json["record_max_mb"], "record_max_mb", false, kMaxRecordMb, " MB",
                 config.record_max_mb, problems);
+  auto kept = static_cast<unsigned int>(config.record_keep);
+  if (json.isMember("record_keep"))
+    read_integer(json["record_keep"], "record_keep", 0, kMaxRecordKeep, kept, problems);
+  config.record_keep = static_cast<int>(kept);
+  if (json.isMember("record_trace"))
+    read_flag(json["record_trace"], "record_trace", config.record_trace, problems);
   auto cycles = static_cast<unsigned int>(config.offline_after);
   if (json.isMember("offline_after"))
     read_integer(json["offline_after"], "offline_after", 1, kMaxOfflineAfter, cycles, problems);

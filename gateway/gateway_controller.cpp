@@ -1,5 +1,6 @@
 #include "gateway_controller.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 #include <fmt/format.h>
@@ -89,15 +90,19 @@ void GatewayController::SaveToCache(const SMDVDevice& device, const unsigned cha
 }
 
 void GatewayController::OnThreshold(SMDVDevice& device, const rule_value& value) {
-  // One event per alarm point: by far the most frequent, so built only when kept.
-  if (m_record.Enabled()) m_record.Write(threshold_event(device.DataId(), value));
+  // One event per alarm point, over a thousand a cycle: only when asked for.
+  if (m_recordTrace && m_record.Enabled()) m_record.Write(threshold_event(device.DataId(), value));
   Find(device).tally.Evaluated(value);
 }
 
 // Runs on the worker thread: the device table is only read here.
 bool GatewayController::OnBatch(SMDVDevice& device, const std::vector<rule_value>& values) {
   const unsigned int data_id = device.DataId();
-  m_record.Write(batch_event(data_id, values.size()));
+  if (m_record.Enabled()) {
+    const auto active = std::count_if(values.begin(), values.end(),
+                                      [](const rule_value& value) { return value.active; });
+    m_record.Write(batch_event(data_id, values.size(), static_cast<std::size_t>(active)));
+  }
   std::vector<AlarmEngine::Transition> changes = Find(device).alarms->Apply(values);
   if (changes.empty()) return true;
   for (const AlarmEngine::Transition& change : changes)

@@ -42,6 +42,8 @@ class GatewayController : public SMDController {
   void SetHandOff(HandOff hand_off) { m_handOff = std::move(hand_off); }
   // The host's log lines reach the console too, not only the record.
   void ShowLogLines(bool show) { m_showLogLines = show; }
+  // Every alarm point's evaluation goes to the record, not only the batch.
+  void RecordTrace(bool trace) { m_recordTrace = trace; }
 
   // Hands the device its cached block, if there is a usable one.
   void RestoreFromCache(SMDVDevice& device);
@@ -79,6 +81,7 @@ class GatewayController : public SMDController {
   std::map<const SMDVDevice*, Attached> m_devices;
   HandOff m_handOff;
   bool m_showLogLines = false;
+  bool m_recordTrace = false;
 };
 
 }  // namespace qmr4100::gateway
