@@ -146,6 +146,20 @@ Json::Value cache_problem_event(unsigned int data_id, const std::string& problem
   return value;
 }
 
+Json::Value cache_saved_again_event(unsigned int data_id, const std::string& path) {
+  Json::Value value = device_event("cache_saved_again", data_id);
+  value["path"] = path;
+  return value;
+}
+
+Json::Value alarms_restored_event(unsigned int data_id, const std::string& path,
+                                  std::size_t count) {
+  Json::Value value = device_event("alarms_restored", data_id);
+  value["path"] = path;
+  value["count"] = static_cast<Json::UInt64>(count);
+  return value;
+}
+
 Json::Value gateway_started_event(const std::string& version, const std::string& config_path,
                                   const std::vector<DeviceConfig>& devices) {
   Json::Value value = event("gateway_started");

@@ -48,6 +48,11 @@ Json::Value port_restored_event(const std::string& port);
 
 Json::Value cache_restored_event(unsigned int data_id, const std::string& path);
 Json::Value cache_problem_event(unsigned int data_id, const std::string& problem);
+// A cache file is saved again after saving it failed.
+Json::Value cache_saved_again_event(unsigned int data_id, const std::string& path);
+// Active alarm points a restarted gateway took over from the last run.
+Json::Value alarms_restored_event(unsigned int data_id, const std::string& path,
+                                  std::size_t count);
 
 // The gateway's run: its version, its configuration file (null without one)
 // and its devices.

@@ -56,6 +56,7 @@ Gateway::Gateway(GatewayOptions options)
 Gateway::~Gateway() {
   // Batch tasks hold devices; they run before the devices and the plug-in go.
   m_controller->WaitIdle();
+  m_controller->FlushCache();
 }
 
 void Gateway::CreateDevices() {
@@ -106,6 +107,8 @@ int Gateway::Run() {
   for (auto& [port, poller] : m_pollers) poller->Start();
   m_io.run();
   m_io.restart();
+  // The last cycle's block and alarm points are on disk before Run returns.
+  m_controller->FlushCache();
   m_controller->SetHandOff([](std::function<void()> work) { work(); });
   m_console.SetScheduler(nullptr);
   return m_options.cycles > 0 && !CyclesReached() ? 1 : 0;
