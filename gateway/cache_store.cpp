@@ -16,6 +16,13 @@
 namespace qmr4100::gateway {
 namespace {
 
+constexpr const char* kPrefix = "varnok_qmr4100-";
+constexpr const char* kSnapshot = ".snapshot";
+constexpr const char* kAlarms = ".alarms";
+constexpr const char* kTemporary = ".tmp-";
+// Far above the points of a 64-module device; a bigger file is not ours.
+constexpr std::size_t kLargestAlarmsFile = 4 * 1024 * 1024;
+
 std::string reason() { return std::strerror(errno); }
 
 Block as_block(const unsigned char* data) {
@@ -74,16 +81,39 @@ std::string sync_directory(const std::string& directory) {
   return failure;
 }
 
-// Reads the whole file, which must have the size of a cache file.
-std::string read_file(int fd, std::string& bytes) {
+// Reads the whole file, whose size `size_problem` must accept.
+template <class SizeCheck>
+std::string read_file(int fd, std::string& bytes, SizeCheck size_problem) {
   struct stat info {};
   if (::fstat(fd, &info) != 0) return fmt::format("cannot stat: {}", reason());
   if (!S_ISREG(info.st_mode)) return "not a regular file";
   const auto size = static_cast<std::size_t>(info.st_size);
-  const std::string wrong_size = cache_file::size_problem(size);
+  const std::string wrong_size = size_problem(size);
   if (!wrong_size.empty()) return wrong_size;
   bytes.resize(size);
   return read_all(fd, reinterpret_cast<unsigned char*>(bytes.data()), size);
+}
+
+// The whole file at `path`; nullopt with `problem` naming it, or with an
+// empty `problem` when there is no file.
+template <class SizeCheck>
+std::optional<std::string> load_file(const std::string& path, SizeCheck size_problem,
+                                     std::string& problem) {
+  problem.clear();
+  if (::access(path.c_str(), F_OK) != 0 && errno == ENOENT) return std::nullopt;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    problem = fmt::format("{}: cannot open: {}", path, reason());
+    return std::nullopt;
+  }
+  std::string bytes;
+  const std::string failure = read_file(fd, bytes, size_problem);
+  ::close(fd);
+  if (!failure.empty()) {
+    problem = fmt::format("{}: {}", path, failure);
+    return std::nullopt;
+  }
+  return bytes;
 }
 
 }  // namespace
@@ -100,8 +130,10 @@ void CacheStore::RemoveLeftovers() const {
   std::error_code error;
   for (const auto& entry : std::filesystem::directory_iterator(m_directory, error)) {
     const std::string name = entry.path().filename().string();
-    if (name.rfind("varnok_qmr4100-", 0) == 0 && name.find(".snapshot.tmp-") != std::string::npos)
-      std::filesystem::remove(entry.path(), error);
+    const bool temporary =
+        name.find(std::string(kSnapshot) + kTemporary) != std::string::npos ||
+        name.find(std::string(kAlarms) + kTemporary) != std::string::npos;
+    if (name.rfind(kPrefix, 0) == 0 && temporary) std::filesystem::remove(entry.path(), error);
   }
 }
 
@@ -117,15 +149,29 @@ bool CacheStore::Save(unsigned int data_id, const unsigned char* data, std::size
     error = fmt::format("{}: not saved: {}", path, problem);
     return false;
   }
-  std::string temp = path + ".tmp-XXXXXX";
+  return Replace(path, cache_file::encode(as_block(data)), error);
+}
+
+std::string CacheStore::AlarmsPathFor(unsigned int data_id) const {
+  return (std::filesystem::path(m_directory) / fmt::format("{}{}{}", kPrefix, data_id, kAlarms))
+      .string();
+}
+
+bool CacheStore::SaveAlarms(unsigned int data_id, const std::string& contents,
+                            std::string& error) {
+  return Replace(AlarmsPathFor(data_id), contents, error);
+}
+
+bool CacheStore::Replace(const std::string& path, const std::string& contents,
+                         std::string& error) {
+  std::string temp = path + kTemporary + "XXXXXX";
   const int fd = ::mkstemp(temp.data());
   if (fd < 0) {
     error = fmt::format("{}: cannot create a temporary file: {}", path, reason());
     return false;
   }
-  const std::string file = cache_file::encode(as_block(data));
   std::string failure =
-      fill_temp(fd, reinterpret_cast<const unsigned char*>(file.data()), file.size());
+      fill_temp(fd, reinterpret_cast<const unsigned char*>(contents.data()), contents.size());
   if (failure.empty() && ::rename(temp.c_str(), path.c_str()) != 0)
     failure = fmt::format("cannot rename {} into place: {}", temp, reason());
   if (!failure.empty()) {
@@ -146,7 +192,7 @@ cache_file::Contents CacheStore::Read(const std::string& path,
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return {std::nullopt, fmt::format("cannot open: {}", reason()), false};
   std::string bytes;
-  const std::string failure = read_file(fd, bytes);
+  const std::string failure = read_file(fd, bytes, cache_file::size_problem);
   ::close(fd);
   if (!failure.empty()) return {std::nullopt, failure, false};
   return cache_file::decode(bytes, data_id);
@@ -162,6 +208,16 @@ std::optional<std::string> CacheStore::Load(unsigned int data_id, std::string& p
     return std::nullopt;
   }
   return std::string(contents.block->begin(), contents.block->end());
+}
+
+std::optional<std::string> CacheStore::LoadAlarms(unsigned int data_id,
+                                                  std::string& problem) const {
+  const auto size_problem = [](std::size_t size) {
+    return size <= kLargestAlarmsFile
+               ? std::string()
+               : fmt::format("{} bytes, more than an alarms file has", size);
+  };
+  return load_file(AlarmsPathFor(data_id), size_problem, problem);
 }
 
 }  // namespace qmr4100::gateway

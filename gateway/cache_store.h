@@ -1,5 +1,6 @@
 // The gateway's cache of published snapshot blocks: one file per device, so
-// that a restarted gateway can hand each driver its last block.
+// that a restarted gateway can hand each driver its last block; beside it the
+// device's active alarm points (see alarm_file.h), so that it goes on with them.
 #pragma once
 
 #include <cstddef>
@@ -32,11 +33,19 @@ class CacheStore {
   // no cache file, fails its check or carries another device's data id.
   std::optional<std::string> Load(unsigned int data_id, std::string& problem) const;
 
+  // DIR/varnok_qmr4100-<data id>.alarms
+  std::string AlarmsPathFor(unsigned int data_id) const;
+  // Replaces the device's alarms file atomically, as Save does.
+  bool SaveAlarms(unsigned int data_id, const std::string& contents, std::string& error);
+  // Its contents; nullopt as for Load. The contents are not checked here.
+  std::optional<std::string> LoadAlarms(unsigned int data_id, std::string& problem) const;
+
   // Reads and checks any cache file; `data_id` as for cache_file::decode.
   static cache_file::Contents Read(const std::string& path, std::optional<unsigned int> data_id);
 
  private:
   void RemoveLeftovers() const;
+  bool Replace(const std::string& path, const std::string& contents, std::string& error);
 
   std::string m_directory;
 };

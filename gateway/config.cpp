@@ -24,6 +24,7 @@ namespace {
 
 constexpr std::int64_t kMaxAddress = 255;
 constexpr std::int64_t kMaxDataId = 4294967295;
+constexpr std::int64_t kMaxRecordKeep = 100;
 constexpr std::int64_t kMaxOfflineAfter = 1000;
 // Far below the depth at which the JSON reader's recursion would endanger the stack.
 constexpr int kMaxNesting = 100;
@@ -32,9 +33,10 @@ constexpr std::size_t kShownReaderMessage = 200;
 
 const std::set<std::string> kDeviceKeys = {"port", "address",  "data_id", "name",
                                            "baud", "interval", "fields"};
-const std::set<std::string> kTopKeys = {"devices", "interval",      "timeout",       "cache_dir",
-                                        "record",  "record_max_mb", "offline_after", "fields",
-                                        "mqtt",    "snmp",          "http"};
+const std::set<std::string> kTopKeys = {
+    "devices",     "interval",     "timeout",       "cache_dir", "record", "record_max_mb",
+    "record_keep", "record_trace", "offline_after", "fields",    "mqtt",   "snmp",
+    "http"};
 const std::set<std::string> kLabelKeys = {"label", "unit"};
 
 // Every problem of one file, in the order found; a setting with a problem
@@ -86,6 +88,12 @@ bool read_number(const Json::Value& value, const std::string& key, const NumberR
   }
   target = value.asDouble();
   return true;
+}
+
+void read_flag(const Json::Value& value, const std::string& key, bool& target,
+               Problems& problems) {
+  if (!value.isBool()) return problems.Refuse(key, value, "true or false");
+  target = value.asBool();
 }
 
 void read_text(const Json::Value& value, const std::string& key, const char* what,
@@ -235,6 +243,12 @@ void read_settings(const Json::Value& json, GatewayConfig& config, Problems& pro
   if (json.isMember("record_max_mb"))
     read_number(json["record_max_mb"], "record_max_mb", kRecordMbRange, config.record_max_mb,
                 problems);
+  auto kept = static_cast<unsigned int>(config.record_keep);
+  if (json.isMember("record_keep"))
+    read_integer(json["record_keep"], "record_keep", 0, kMaxRecordKeep, kept, problems);
+  config.record_keep = static_cast<int>(kept);
+  if (json.isMember("record_trace"))
+    read_flag(json["record_trace"], "record_trace", config.record_trace, problems);
   auto cycles = static_cast<unsigned int>(config.offline_after);
   if (json.isMember("offline_after"))
     read_integer(json["offline_after"], "offline_after", 1, kMaxOfflineAfter, cycles, problems);

@@ -46,6 +46,8 @@ struct GatewayConfig {
   std::string cache_dir;  // empty: no snapshot cache
   std::string record;     // empty: no record
   double record_max_mb = 0;  // record size that starts a new file; 0: never rotate
+  int record_keep = 5;       // older record files kept when it rotates, 0..100
+  bool record_trace = false;  // every alarm point's evaluation too, not only the batch
   int offline_after = 3;     // cycles without a publication that make a device offline
   FieldLabels fields;        // labels for every device
   MqttSettings mqtt;

@@ -68,6 +68,8 @@ class DeviceState {
   void ErrorReply(std::uint8_t code);
   std::optional<HealthChange> PortDown(const std::string& reason, WallClock::time_point time);
   AlarmChange Apply(const AlarmEngine::Transition& transition, WallClock::time_point time);
+  // The points an earlier run left active, with the times they became active.
+  void RestoreAlarms(std::vector<ActiveAlarm> alarms) { m_alarms = std::move(alarms); }
   // From now on the decoded view's text is made once per publication, for
   // outputs that publish it.
   void KeepViewText();

@@ -59,9 +59,10 @@ Json::Value threshold_event(unsigned int data_id, const rule_value& point) {
   return value;
 }
 
-Json::Value batch_event(unsigned int data_id, std::size_t count) {
+Json::Value batch_event(unsigned int data_id, std::size_t count, std::size_t active) {
   Json::Value value = device_event("batch", data_id);
   value["count"] = static_cast<Json::UInt64>(count);
+  value["active"] = static_cast<Json::UInt64>(active);
   return value;
 }
 
@@ -141,6 +142,60 @@ Json::Value cache_restored_event(unsigned int data_id, const std::string& path) 
 
 Json::Value cache_problem_event(unsigned int data_id, const std::string& problem) {
   Json::Value value = device_event("cache_problem", data_id);
+  value["problem"] = problem;
+  return value;
+}
+
+Json::Value cache_saved_again_event(unsigned int data_id, const std::string& path) {
+  Json::Value value = device_event("cache_saved_again", data_id);
+  value["path"] = path;
+  return value;
+}
+
+Json::Value alarms_restored_event(unsigned int data_id, const std::string& path,
+                                  std::size_t count) {
+  Json::Value value = device_event("alarms_restored", data_id);
+  value["path"] = path;
+  value["count"] = static_cast<Json::UInt64>(count);
+  return value;
+}
+
+Json::Value gateway_started_event(const std::string& version, const std::string& config_path,
+                                  const std::vector<DeviceConfig>& devices) {
+  Json::Value value = event("gateway_started");
+  value["version"] = version;
+  value["config"] = config_path.empty() ? Json::Value() : Json::Value(config_path);
+  Json::Value& list = value["devices"] = Json::Value(Json::arrayValue);
+  for (const DeviceConfig& device : devices) {
+    Json::Value entry(Json::objectValue);
+    entry["data_id"] = device.data_id;
+    entry["port"] = device.port;
+    entry["address"] = device.address;
+    entry["name"] = device.name.empty() ? Json::Value() : Json::Value(device.name);
+    list.append(entry);
+  }
+  return value;
+}
+
+Json::Value gateway_stopped_event(const std::string& reason,
+                                  const std::map<unsigned int, int>& published) {
+  Json::Value value = event("gateway_stopped");
+  value["reason"] = reason;
+  Json::Value& list = value["published"] = Json::Value(Json::arrayValue);
+  for (const auto& [data_id, cycles] : published) {
+    Json::Value entry(Json::objectValue);
+    entry["data_id"] = data_id;
+    entry["published"] = cycles;
+    list.append(entry);
+  }
+  return value;
+}
+
+Json::Value record_lost_event(std::uint64_t count, const std::string& since,
+                              const std::string& problem) {
+  Json::Value value = event("record_lost");
+  value["count"] = static_cast<Json::UInt64>(count);
+  value["since"] = since;
   value["problem"] = problem;
   return value;
 }

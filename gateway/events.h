@@ -2,11 +2,15 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <map>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <json/value.h>
 
+#include "config.h"
 #include "device_state.h"
 #include "host/AlarmEngine.h"
 #include "host/rule_value.h"
@@ -23,7 +27,8 @@ Json::Value point_json(const rule_value& point);
 Json::Value snapshot_event(unsigned int data_id, int sp, const unsigned char* data,
                            unsigned int length);
 Json::Value threshold_event(unsigned int data_id, const rule_value& value);
-Json::Value batch_event(unsigned int data_id, std::size_t count);
+// How many points the batch evaluated and how many of them are active.
+Json::Value batch_event(unsigned int data_id, std::size_t count, std::size_t active);
 Json::Value alarm_event(unsigned int data_id, const AlarmEngine::Transition& transition);
 
 // A cycle given up by the gateway: an answer did not come in time, or the port failed.
@@ -43,5 +48,22 @@ Json::Value port_restored_event(const std::string& port);
 
 Json::Value cache_restored_event(unsigned int data_id, const std::string& path);
 Json::Value cache_problem_event(unsigned int data_id, const std::string& problem);
+// A cache file is saved again after saving it failed.
+Json::Value cache_saved_again_event(unsigned int data_id, const std::string& path);
+// Active alarm points a restarted gateway took over from the last run.
+Json::Value alarms_restored_event(unsigned int data_id, const std::string& path,
+                                  std::size_t count);
+
+// The gateway's run: its version, its configuration file (null without one)
+// and its devices.
+Json::Value gateway_started_event(const std::string& version, const std::string& config_path,
+                                  const std::vector<DeviceConfig>& devices);
+// Why it stopped, and the cycles each device published.
+Json::Value gateway_stopped_event(const std::string& reason,
+                                  const std::map<unsigned int, int>& published);
+// Events the record could not keep (a full disk, a removed folder): how many,
+// since when and why.
+Json::Value record_lost_event(std::uint64_t count, const std::string& since,
+                              const std::string& problem);
 
 }  // namespace qmr4100::gateway

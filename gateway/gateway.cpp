@@ -19,11 +19,13 @@ std::chrono::milliseconds milliseconds(double seconds) {
   return std::chrono::milliseconds(static_cast<long long>(seconds * 1000));
 }
 
-RecordOptions record_options(const GatewayOptions& options) {
+RecordOptions record_options(const GatewayConfig& config) {
   constexpr double kBytesPerMegabyte = 1024.0 * 1024.0;
-  return {options.config.record,
-          static_cast<std::uint64_t>(options.config.record_max_mb * kBytesPerMegabyte),
-          options.record_kept};
+  RecordOptions options;
+  options.path = config.record;
+  options.max_bytes = static_cast<std::uint64_t>(config.record_max_mb * kBytesPerMegabyte);
+  options.kept = config.record_keep;
+  return options;
 }
 
 }  // namespace
@@ -31,7 +33,8 @@ RecordOptions record_options(const GatewayOptions& options) {
 Gateway::Gateway(GatewayOptions options)
     : m_options(std::move(options)),
       m_console(m_options.console_fd),
-      m_record(record_options(m_options)),
+      m_record(record_options(m_options.config),
+               [this](const std::string& line) { m_console.TimedLine(line); }),
       m_model(m_options.config),
       m_consoleView(m_console, m_options.summary),
       m_recordView(m_record),
@@ -44,12 +47,16 @@ Gateway::Gateway(GatewayOptions options)
   m_model.AddListener(m_consoleView);
   if (m_record.Enabled()) m_model.AddListener(m_recordView);
   m_controller->ShowLogLines(m_options.verbose);
+  m_controller->RecordTrace(m_options.config.record_trace);
+  m_record.Write(gateway_started_event(m_options.version, m_options.config_path,
+                                       m_options.config.devices));
   CreateDevices();
 }
 
 Gateway::~Gateway() {
   // Batch tasks hold devices; they run before the devices and the plug-in go.
   m_controller->WaitIdle();
+  m_controller->FlushCache();
 }
 
 void Gateway::CreateDevices() {
@@ -98,6 +105,8 @@ int Gateway::Run() {
   for (auto& [port, poller] : m_pollers) poller->Start();
   m_io.run();
   m_io.restart();
+  // The last cycle's block and alarm points are on disk before Run returns.
+  m_controller->FlushCache();
   m_controller->SetHandOff([](std::function<void()> work) { work(); });
   m_console.SetScheduler(nullptr);
   return m_options.cycles > 0 && !CyclesReached() ? 1 : 0;
@@ -132,6 +141,7 @@ void Gateway::Finish(const std::string& reason) {
   for (const auto& [data_id, published] : m_published)
     counts += fmt::format(" device {}: {} published;", data_id, published);
   m_console.TimedLine("gateway stopped: " + reason + "." + counts);
+  m_record.Write(gateway_stopped_event(reason, m_published));
   // The run ends once the lines the worker left for the console are out.
   m_work.reset();
 }

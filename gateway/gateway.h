@@ -31,7 +31,8 @@ namespace qmr4100::gateway {
 struct GatewayOptions {
   std::string plugin_path;  // empty: default_plugin_path()
   GatewayConfig config;     // the record's file and size limit too
-  int record_kept = 5;      // older record files kept when it rotates
+  std::string version;      // of the program, for the record
+  std::string config_path;  // the file `config` came from; empty: none
   int cycles = 0;               // publications per device to stop after; 0: until stopped
   double deadline = 0;          // seconds until the run gives up; 0: none
   bool handle_signals = false;  // SIGINT and SIGTERM stop the run; SIGHUP is ignored

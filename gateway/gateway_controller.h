@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cache_store.h"
+#include "cache_writer.h"
 #include "console.h"
 #include "cycle_tally.h"
 #include "state_model.h"
@@ -33,7 +34,7 @@ class GatewayController : public SMDController {
   // thread); by default straight away.
   using HandOff = std::function<void(std::function<void()>)>;
 
-  // An empty `cache_dir` keeps no snapshot cache.
+  // An empty `cache_dir` keeps no snapshot cache and no active alarm points.
   GatewayController(Record& record, Console& console, StateModel& model,
                     const std::string& cache_dir);
 
@@ -42,9 +43,14 @@ class GatewayController : public SMDController {
   void SetHandOff(HandOff hand_off) { m_handOff = std::move(hand_off); }
   // The host's log lines reach the console too, not only the record.
   void ShowLogLines(bool show) { m_showLogLines = show; }
+  // Every alarm point's evaluation goes to the record, not only the batch.
+  void RecordTrace(bool trace) { m_recordTrace = trace; }
 
-  // Hands the device its cached block, if there is a usable one.
+  // Hands the device its cached block, if there is a usable one, and takes
+  // over the alarm points the last run left active, with their since-times.
   void RestoreFromCache(SMDVDevice& device);
+  // Returns once the cache files handed over so far are written.
+  void FlushCache();
   // The block the device published last and the alarm points of its cycle,
   // which starts the count of the next cycle.
   const Block& LastBlock(const SMDVDevice& device) const;
@@ -69,16 +75,23 @@ class GatewayController : public SMDController {
 
   Attached& Find(const SMDVDevice& device);
   const Attached& Find(const SMDVDevice& device) const;
-  void SaveToCache(const SMDVDevice& device, const unsigned char* data, unsigned int length);
-  void CacheProblem(const SMDVDevice& device, const std::string& what, const std::string& problem);
+  void RestoreSnapshot(SMDVDevice& device);
+  void RestoreAlarms(SMDVDevice& device);
+  void SaveAlarms(unsigned int data_id);
+  bool SaveFile(unsigned int data_id, CacheWriter::Kind kind, const std::string& contents,
+                std::string& problem);
+  void SavingChanged(unsigned int data_id, CacheWriter::Kind kind, const std::string& problem);
+  void CacheProblem(unsigned int data_id, const std::string& what, const std::string& problem);
 
   Record& m_record;
   Console& m_console;
   StateModel& m_model;
   std::unique_ptr<CacheStore> m_cache;
+  std::unique_ptr<CacheWriter> m_writer;  // with the cache; goes before it
   std::map<const SMDVDevice*, Attached> m_devices;
   HandOff m_handOff;
   bool m_showLogLines = false;
+  bool m_recordTrace = false;
 };
 
 }  // namespace qmr4100::gateway

@@ -38,7 +38,8 @@ constexpr const char* kConfigHelp =
     "JSON file of the devices to poll: "
     R"({"devices":[{"port":"/dev/ttyUSB0","address":1,"data_id":1000},...]}; a device may )"
     R"(also have "name", "baud" (default 9600), "interval" and "fields"; optional at the top: )"
-    R"("interval", "timeout", "cache_dir", "record", "record_max_mb", "offline_after", )"
+    R"("interval", "timeout", "cache_dir", "record", "record_max_mb", "record_keep", )"
+    R"("record_trace", "offline_after", )"
     R"("fields" (value name -> {"label": ..., "unit": ...}), "mqtt", "snmp", "http"; )"
     R"(the README's table explains each (installed as /usr/share/doc/qmr4100-tools/README.md.gz))";
 
@@ -63,7 +64,8 @@ struct Flags {
   std::string show_cache;
   std::string check_config;
   std::optional<double> record_max_mb;
-  int record_kept = 5;
+  std::optional<int> record_kept;
+  bool record_trace = false;
   std::optional<int> offline_after;
   bool verbose = false;
   std::string summary = "line";
@@ -107,6 +109,9 @@ void add_options(CLI::App& app, Flags& flags) {
   app.add_option("--record-keep", flags.record_kept,
                  "Older record files kept when it rotates (default 5)")
       ->check(CLI::Range(0, 100));
+  app.add_flag("--record-trace", flags.record_trace,
+               "Record every alarm point's evaluation too (over a thousand lines a cycle); "
+               "by default the record holds each batch's counts");
   app.add_option("--offline-after", flags.offline_after,
                  "Cycles without a publication after which a device is offline (default 3)")
       ->check(CLI::Range(1, 1000));
@@ -190,7 +195,10 @@ gw::GatewayOptions gateway_options(const Flags& flags, const std::string& simula
   if (flags.offline_after) options.config.offline_after = *flags.offline_after;
   flags.snmp.ApplyTo(options.config.snmp);
   if (flags.http.listen) options.config.http = flags.http.listen;
-  options.record_kept = flags.record_kept;
+  if (flags.record_kept) options.config.record_keep = *flags.record_kept;
+  if (flags.record_trace) options.config.record_trace = true;
+  options.version = QMR4100_VERSION;
+  options.config_path = flags.config;
   options.console_fd = console_fd;
   options.verbose = flags.verbose;
   options.summary = flags.summary == "full" ? gw::SummaryStyle::Full : gw::SummaryStyle::Line;

@@ -68,6 +68,11 @@ void StateModel::PortUp(const std::string& port) {
   for (StateListener* listener : m_listeners) listener->PortChanged(port, PortEvent::Restored, "");
 }
 
+void StateModel::RestoreAlarms(unsigned int data_id, std::vector<ActiveAlarm> alarms) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  Device(data_id).RestoreAlarms(std::move(alarms));
+}
+
 void StateModel::AlarmsChanged(unsigned int data_id,
                                const std::vector<AlarmEngine::Transition>& changes,
                                WallClock::time_point time) {

@@ -41,6 +41,10 @@ class StateModel {
   // Before the run, by outputs that publish the decoded view's text.
   void KeepViewTexts();
 
+  // Before the run: the alarm points an earlier run left active. No listener
+  // is told; they read them with the rest of the state.
+  void RestoreAlarms(unsigned int data_id, std::vector<ActiveAlarm> alarms);
+
   // io thread only.
   void Published(unsigned int data_id, const Block& block, CyclePoints points,
                  WallClock::time_point received, std::chrono::steady_clock::duration took = {});

@@ -1,5 +1,6 @@
 #include "time_text.h"
 
+#include <cstdio>
 #include <ctime>
 
 #include <fmt/format.h>
@@ -15,6 +16,23 @@ std::string utc_text(WallClock::time_point time) {
   return fmt::format("{:04}-{:02}-{:02}T{:02}:{:02}:{:02}.{:03}Z", utc.tm_year + 1900,
                      utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec,
                      millis % 1000);
+}
+
+std::optional<WallClock::time_point> parse_utc_text(const std::string& text) {
+  std::tm utc{};
+  int millis = 0;
+  char zone = 0;
+  if (std::sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d.%3d%c", &utc.tm_year, &utc.tm_mon,
+                  &utc.tm_mday, &utc.tm_hour, &utc.tm_min, &utc.tm_sec, &millis, &zone) != 8)
+    return std::nullopt;
+  utc.tm_year -= 1900;
+  utc.tm_mon -= 1;
+  const std::time_t seconds = timegm(&utc);
+  const WallClock::time_point time =
+      WallClock::from_time_t(seconds) + std::chrono::milliseconds(millis);
+  // Days and hours out of range pass timegm; written back they differ.
+  if (utc_text(time) != text) return std::nullopt;
+  return time;
 }
 
 std::string local_text(WallClock::time_point time) {

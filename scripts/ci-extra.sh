@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # The robustness checks in a CI-sized form: every fuzz target for a short
 # time, the whole suite under ASan+UBSan, the gateway's end-to-end tests under
-# TSan, a short soak, a short SIGKILL cache run, a valgrind run, the SNMP
-# sub-agent against a real Net-SNMP, the HTTP server against a real Prometheus
-# and a real browser; then the armhf build with its whole suite under qemu,
-# the arm64 build of the plug-in with its driver, golden and export tests
-# under qemu, the amd64 and armhf packages with lintian, and the install test
-# of the amd64 packages. Each step runs even when an earlier one failed; the
-# script fails if any did.
+# TSan, a short soak, a short SIGKILL cache run, disk faults, a valgrind run,
+# the SNMP sub-agent against a real Net-SNMP, the HTTP server against a real
+# Prometheus and a real browser; then the armhf build with its whole suite
+# under qemu, the arm64 build of the plug-in with its driver, golden and
+# export tests under qemu, the amd64 and armhf packages with lintian, and the
+# install test of the amd64 packages. Each step runs even when an earlier one
+# failed; the script fails if any did.
 #   usage: scripts/ci-extra.sh
 #   env:   FUZZ_SECONDS (default 10), SOAK_CYCLES (default 300),
 #          CACHE_KILLS (default 30), BUILD_DIR (plain build, default build)
@@ -40,6 +40,7 @@ step "ASan+UBSan suite" scripts/sanitize.sh address
 step "TSan gateway end-to-end" scripts/sanitize.sh thread
 step "soak" scripts/soak.sh "${SOAK_CYCLES:-300}"
 step "cache SIGKILL" python3 scripts/cache-kill.py "${CACHE_KILLS:-30}"
+step "disk full, read-only cache, record folder removed" python3 scripts/disk-faults.py
 step "valgrind" scripts/valgrind.sh
 step "SNMP sub-agent" python3 scripts/snmp-check.py
 step "HTTP: promtool, Prometheus, Chromium" scripts/http-check.sh

@@ -48,7 +48,8 @@ checker=$!
 start=$(date +%s)
 "$build_dir/gateway/qmr4100-gateway" --simulate --scenario "$work/scenario.json" \
   --faults "$faults" --seed "$seed" --cycles "$cycles" --interval 0 --timeout "$timeout" \
-  --deadline $((cycles + 120)) --record "$work/record.fifo" > "$work/gateway.txt" 2>&1 &
+  --deadline $((cycles + 120)) --record "$work/record.fifo" --record-trace \
+  > "$work/gateway.txt" 2>&1 &
 gateway=$!
 
 : > "$work/rss.txt"

@@ -19,6 +19,11 @@ std::vector<AlarmEngine::Transition> AlarmEngine::Apply(const std::vector<rule_v
   return changes;
 }
 
+void AlarmEngine::Restore(const std::vector<rule_value>& active) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  for (const rule_value& point : active) m_active.insert_or_assign(KeyOf(point), point);
+}
+
 std::vector<rule_value> AlarmEngine::Active() const {
   std::vector<rule_value> active;
   std::lock_guard<std::mutex> lock(m_mutex);

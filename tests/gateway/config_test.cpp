@@ -111,6 +111,8 @@ const Refusal kRefusals[] = {
     {R"({"devices":[{"port":"/dev/ttyS0","data_id":1}],"fields":{"module_value":{},"modules[*].value":{}}})", "fields.modules[*].value", "names the value", "of fields.module_value again"},
     {R"({"devices":[{"port":"/dev/ttyS0","data_id":1}],"record":""})", "record", "\"\"", "a non-empty path"},
     {R"({"devices":[{"port":"/dev/ttyS0","data_id":1}],"record_max_mb":0})", "record_max_mb", "0", "1e-06 up to 1e+06 MB"},
+    {R"({"devices":[{"port":"/dev/ttyS0","data_id":1}],"record_keep":101})", "record_keep", "101", "an integer 0..100"},
+    {R"({"devices":[{"port":"/dev/ttyS0","data_id":1}],"record_trace":1})", "record_trace", "1", "true or false"},
     {R"({"devices":[{"port":"/dev/ttyS0","data_id":1}],"offline_after":0})", "offline_after", "0", "an integer 1..1000"},
     {R"({"devices":[{"port":"/dev/ttyS0","data_id":1}],"offline_after":1001})", "offline_after", "1001", "an integer 1..1000"},
 };
@@ -138,8 +140,8 @@ TEST(GatewayConfig, ReadsDeviceAndRecordSettings) {
     "devices": [{"port": "/dev/ttyUSB0", "data_id": 1000, "name": "hall A", "baud": 19200,
                  "interval": 0.5, "fields": {"system_value": {"label": "bus", "unit": "V"}}},
                 {"port": "/dev/ttyUSB1", "data_id": 1001}],
-    "record": "/var/log/gw.jsonl", "record_max_mb": 2.5, "offline_after": 5,
-    "fields": {"values_a2[0]": {"unit": "A"}}})"));
+    "record": "/var/log/gw.jsonl", "record_max_mb": 2.5, "record_keep": 0, "record_trace": true,
+    "offline_after": 5, "fields": {"values_a2[0]": {"unit": "A"}}})"));
   const gw::DeviceConfig& first = config.devices[0];
   EXPECT_EQ(first.name, "hall A");
   EXPECT_EQ(first.baud, 19200u);
@@ -150,6 +152,8 @@ TEST(GatewayConfig, ReadsDeviceAndRecordSettings) {
   EXPECT_FALSE(config.devices[1].interval.has_value());
   EXPECT_EQ(config.record, "/var/log/gw.jsonl");
   EXPECT_EQ(config.record_max_mb, 2.5);
+  EXPECT_EQ(config.record_keep, 0);
+  EXPECT_TRUE(config.record_trace);
   EXPECT_EQ(config.offline_after, 5);
   EXPECT_EQ(config.fields.at("values_a2[0]").label, "");
   EXPECT_EQ(config.fields.at("values_a2[0]").unit, "A");

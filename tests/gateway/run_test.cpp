@@ -31,7 +31,9 @@ TEST(GatewayRun, PublishesWhatTheSimulatorExpects) {
   gwtest::TempDir dir;
   const sim::Scenario scenario = sim::default_scenario();
   sim::PtyServer server(scenario, {}, {});
-  gw::Gateway gateway(gwtest::quick_options(server.path(), dir.File("r.jsonl"), 3));
+  auto options = gwtest::quick_options(server.path(), dir.File("r.jsonl"), 3);
+  options.config.record_trace = true;
+  gw::Gateway gateway(options);
   ASSERT_EQ(gateway.Run(), 0);
   EXPECT_EQ(gateway.PublishedCycles(1000), 3);
 
@@ -58,7 +60,9 @@ TEST(GatewayRun, PublishesWhatTheSimulatorExpects) {
 TEST(GatewayRun, ThresholdEventsCarryTheReportedPoint) {
   gwtest::TempDir dir;
   sim::PtyServer server(sim::default_scenario(), {}, {});
-  gw::Gateway gateway(gwtest::quick_options(server.path(), dir.File("r.jsonl"), 1));
+  auto options = gwtest::quick_options(server.path(), dir.File("r.jsonl"), 1);
+  options.config.record_trace = true;
+  gw::Gateway gateway(options);
   ASSERT_EQ(gateway.Run(), 0);
   const auto thresholds =
       gwtest::events_named(gwtest::read_record(dir.File("r.jsonl")), "threshold");
@@ -69,6 +73,45 @@ TEST(GatewayRun, ThresholdEventsCarryTheReportedPoint) {
   EXPECT_FALSE(first["active"].asBool());
   for (const char* key : {"id", "code", "name", "desc"})
     EXPECT_FALSE(first[key].asString().empty()) << key;
+}
+
+// Without the trace the record keeps each batch's counts, over a thousand
+// lines a cycle fewer, and says when the gateway started and stopped.
+TEST(GatewayRun, DefaultRecordKeepsTheBatchCountsAndTheRunsStartAndStop) {
+  gwtest::TempDir dir;
+  const sim::Scenario scenario = sim::default_scenario();
+  sim::PtyServer server(scenario, {}, {});
+  auto options = gwtest::quick_options(server.path(), dir.File("r.jsonl"), 3);
+  options.version = "1.2.3";
+  options.config_path = "/etc/qmr4100/gateway.json";
+  gw::Gateway gateway(options);
+  ASSERT_EQ(gateway.Run(), 0);
+
+  const auto record = gwtest::read_record(dir.File("r.jsonl"));
+  EXPECT_TRUE(gwtest::events_named(record, "threshold").empty());
+  const auto batches = gwtest::events_named(record, "batch");
+  ASSERT_EQ(batches.size(), 3u);
+  for (const Json::Value& batch : batches)
+    EXPECT_EQ(batch["count"].asUInt(), alarm_points(scenario));
+  // Module 2 reports a fault in cycle 3 only.
+  EXPECT_EQ(batches[0]["active"], 0);
+  EXPECT_EQ(batches[2]["active"], 1);
+
+  ASSERT_FALSE(record.empty());
+  const Json::Value& started = record.front();
+  EXPECT_EQ(started["event"], "gateway_started");
+  EXPECT_EQ(started["version"], "1.2.3");
+  EXPECT_EQ(started["config"], "/etc/qmr4100/gateway.json");
+  ASSERT_EQ(started["devices"].size(), 1u);
+  EXPECT_EQ(started["devices"][0]["data_id"], 1000);
+  EXPECT_EQ(started["devices"][0]["port"], server.path());
+  EXPECT_EQ(started["devices"][0]["address"], 1);
+  const auto stopped = gwtest::events_named(record, "gateway_stopped");
+  ASSERT_EQ(stopped.size(), 1u);
+  EXPECT_NE(stopped[0]["reason"].asString().find("3 cycles"), std::string::npos) << stopped[0];
+  ASSERT_EQ(stopped[0]["published"].size(), 1u);
+  EXPECT_EQ(stopped[0]["published"][0]["data_id"], 1000);
+  EXPECT_EQ(stopped[0]["published"][0]["published"], 3);
 }
 
 TEST(GatewayRun, EchoedCommandsDoNotDisturbTheCycle) {

@@ -74,6 +74,20 @@ TEST(AlarmEngine, ActiveHoldsTheLatestEvaluation) {
   EXPECT_EQ(active[0].id, "renamed_id");
 }
 
+// Points an earlier run left active raise nothing again; only changes count.
+TEST(AlarmEngine, RestoredPointsChangeOnlyWhenTheirStateDoes) {
+  AlarmEngine engine;
+  engine.Restore({point("06003", 1, "1#模块", true), point("06003", 2, "1#模块", true)});
+  const auto changes = engine.Apply({point("06003", 1, "1#模块", true),
+                                     point("06003", 2, "1#模块", false),
+                                     point("06003", 3, "1#模块", true)});
+  ASSERT_EQ(changes.size(), 2u);
+  EXPECT_FALSE(changes[0].raised);
+  EXPECT_EQ(changes[0].point.seq, 2);
+  EXPECT_TRUE(changes[1].raised);
+  EXPECT_EQ(changes[1].point.seq, 3);
+}
+
 TEST(AlarmEngine, ConcurrentBatchesLoseNothing) {
   constexpr int kThreads = 4;
   constexpr unsigned short kPointsPerThread = 200;

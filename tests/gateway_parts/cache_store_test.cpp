@@ -1,9 +1,6 @@
 #include "gateway/cache_store.h"
 
-#include <sys/resource.h>
-
 #include <algorithm>
-#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -15,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "driver/snapshot_layout.h"
+#include "file_size_limit.h"
 
 namespace fs = std::filesystem;
 using qmr4100::Block;
@@ -36,26 +34,6 @@ std::string as_string(const Block& block) { return std::string(block.begin(), bl
 void write_file(const std::string& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary) << bytes;
 }
-
-// Files shrink to a few bytes while it lives, as on a full disk.
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) {
-    getrlimit(RLIMIT_FSIZE, &m_saved);
-    m_signal = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limit = m_saved;
-    limit.rlim_cur = bytes;
-    setrlimit(RLIMIT_FSIZE, &limit);
-  }
-  ~FileSizeLimit() {
-    setrlimit(RLIMIT_FSIZE, &m_saved);
-    std::signal(SIGXFSZ, m_signal);
-  }
-
- private:
-  rlimit m_saved{};
-  void (*m_signal)(int);
-};
 
 class CacheStoreTest : public ::testing::Test {
  protected:

@@ -23,6 +23,9 @@ class AlarmEngine {
   // Records every evaluation of the batch and returns the changes in batch
   // order.
   std::vector<Transition> Apply(const std::vector<rule_value>& batch);
+  // Takes these points as active without a transition: the ones an earlier
+  // run left active, so that the next batch reports only what changed.
+  void Restore(const std::vector<rule_value>& active);
   // The points whose last evaluation was active, ordered by code, sequence
   // number and description.
   std::vector<rule_value> Active() const;
