@@ -1,6 +1,7 @@
 // The program as a user runs it.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -115,6 +116,26 @@ TEST(GatewayProgram, TerminationStopsCleanlyWithACompleteRecord) {
   const auto events = gwtest::read_record(record);  // every line parses
   const auto snapshots = gwtest::events_named(events, "snapshot");
   EXPECT_EQ(gwtest::events_named(events, "batch").size(), snapshots.size());
+}
+
+// A signal while the gateway sets up (its record being a FIFO nobody reads,
+// it waits in opening it) or one it does not handle still takes the
+// simulator's link away.
+TEST(GatewayProgram, SimulateRemovesItsLinkWhenStoppedBySignal) {
+  gwtest::TempDir dir;
+  const std::string fifo = dir.File("record.fifo");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const std::string out = dir.File("out.txt");
+  for (const std::string signal : {"TERM", "INT", "HUP"}) {
+    const Outcome outcome = run_shell(
+        std::string(GATEWAY_PROGRAM) + " --simulate --record " + fifo + " > " + out +
+        " 2>&1 & pid=$!; for i in $(seq 400); do grep -q 'simulator serving on' " + out +
+        " && break; sleep 0.05; done; kill -" + signal + " $pid; wait $pid; echo $pid");
+    const std::string pid = outcome.output.substr(0, outcome.output.find('\n'));
+    const auto link = std::filesystem::temp_directory_path() / ("qmr4100-gateway-sim-" + pid);
+    EXPECT_FALSE(std::filesystem::is_symlink(link)) << "SIG" << signal << ": " << link;
+    std::filesystem::remove(link);
+  }
 }
 
 struct UnsoundCache {
