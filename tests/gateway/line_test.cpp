@@ -1,5 +1,6 @@
 // The serial line as the field has it: another gateway on the port, bytes
-// left on it from before, a port that becomes a file and then a folder.
+// left on it from before, a port that becomes a file and then a folder,
+// spoilt answers, a dead address beside a live one, and noise that never ends.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -14,11 +15,14 @@
 #include <fstream>
 #include <functional>
 #include <optional>
+#include <random>
+#include <regex>
 #include <sstream>
 #include <thread>
 
 #include <fmt/format.h>
 
+#include "http_api.h"
 #include "qmr4100/sim/pty_server.h"
 #include "support.h"
 #include "ydt1363/frame.h"
@@ -46,9 +50,20 @@ std::string text_of(const std::string& path) {
   return text.str();
 }
 
+std::size_t count_of(const std::string& text, const std::string& part) {
+  std::size_t count = 0;
+  for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+  return count;
+}
+
 std::uint64_t published(const gw::Gateway& gateway, unsigned int data_id = 1000) {
   return gateway.Model().Read(data_id,
                               [](const gw::DeviceState& device) { return device.Count().published; });
+}
+
+gw::Health health(const gw::Gateway& gateway, unsigned int data_id = 1000) {
+  return gateway.Model().Read(data_id,
+                              [](const gw::DeviceState& device) { return device.CurrentHealth(); });
 }
 
 // A gateway polling on its own thread until the end of the scope.
@@ -193,6 +208,158 @@ TEST(SerialPort, APortReplacedByAFileAndThenAFolderSaysEachNewReasonOnce) {
     ++reasons[event["error"].asString()];
   EXPECT_EQ(reasons[link + ": Inappropriate ioctl for device"], 1);
   EXPECT_EQ(reasons[link + ": Is a directory"], 1);
+}
+
+TEST(SpoiltAnswers, AreAskedForOnceMoreSoADeviceAnswering87PercentStaysOnline) {
+  gwtest::TempDir dir;
+  sim::FaultPlan faults = sim::parse_faults("bad-checksum:0.13");
+  faults.seed = 3;
+  sim::PtyServer server(sim::default_scenario(), faults, {});
+  auto options = gwtest::quick_options(server.path(), dir.File("r.jsonl"), 20);
+  options.config.offline_after = 3;
+  gw::Gateway gateway(options);
+  ASSERT_EQ(gateway.Run(), 0);
+
+  const auto record = gwtest::read_record(dir.File("r.jsonl"));
+  for (const Json::Value& change : gwtest::events_named(record, "health"))
+    EXPECT_EQ(change["health"], "online") << change;
+  std::size_t retried = 0;
+  for (const Json::Value& refused : gwtest::events_named(record, "protocol_error"))
+    retried += refused["retried"].asBool();
+  const Json::Value counters = gateway.Model().Read(
+      1000, [](const gw::DeviceState& device) { return gw::device_summary(device)["counters"]; });
+  EXPECT_GT(counters["retries"].asUInt(), 0u);
+  EXPECT_EQ(counters["retries"].asUInt(), retried);
+  EXPECT_EQ(counters["published"].asUInt(), 20u);
+}
+
+// The simulator answers ADR 1, every 0.1 s (the worker keeps up with the
+// alarm batches); nothing answers ADR 4, polled first.
+gw::GatewayOptions dead_and_live(const std::string& port, const std::string& record) {
+  gw::GatewayOptions options = gwtest::quick_options(port, record, 0);
+  options.config.devices = {{port, 4, 1004}, {port, 1, 1001}};
+  options.config.devices[1].interval = 0.1;
+  return options;
+}
+
+TEST(SharedLine, ADeadAddressCostsTheLiveOneNoSettlingAndIsNamedWithAHint) {
+  gwtest::TempDir dir;
+  sim::PtyServer server(sim::default_scenario(), {}, {});
+  const int console = ::open(dir.File("console.txt").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+  auto options = dead_and_live(server.path(), dir.File("r.jsonl"));
+  options.config.timeout = 0.5;
+  options.config.offline_after = 1000;  // no backoff: settling alone
+  options.deadline = 5;
+  options.console_fd = console;
+  {
+    gw::Gateway gateway(options);
+    gateway.Run();
+    // A round that also waited for a silent line to settle took a second:
+    // five of them at most.
+    EXPECT_GE(gateway.PublishedCycles(1001), 8);
+  }
+  ::close(console);
+
+  const auto abandoned = gwtest::events_named(gwtest::read_record(dir.File("r.jsonl")), "abandoned");
+  ASSERT_FALSE(abandoned.empty());
+  const std::string no_answer = fmt::format("no answer from ADR 4 on {}", server.path());
+  for (const Json::Value& event : abandoned) EXPECT_EQ(event["reason"], no_answer + " within 500 ms");
+  EXPECT_EQ(count_of(text_of(dir.File("console.txt")),
+                     "device 1004: " + no_answer + ": check the address, baud rate and wiring\n"),
+            1u)
+      << text_of(dir.File("console.txt"));
+}
+
+TEST(SharedLine, AnOfflineDeviceIsPolledAtABackedOffInterval) {
+  gwtest::TempDir dir;
+  sim::PtyServer server(sim::default_scenario(), {}, {});
+  auto options = dead_and_live(server.path(), dir.File("r.jsonl"));
+  options.config.timeout = 0.1;
+  options.config.offline_after = 2;
+  options.deadline = 4;
+  gw::Gateway gateway(options);
+  gateway.Run();
+  EXPECT_EQ(health(gateway, 1004), gw::Health::Offline);
+  EXPECT_GT(gateway.PublishedCycles(1001), 0);
+  // Every 0.2 s (its timeout, and one more for a late answer) without backoff;
+  // at 0.1, 0.3, 0.5, 0.9, 1.7 and 3.3 s with it.
+  EXPECT_LE(gwtest::events_named(gwtest::read_record(dir.File("r.jsonl")), "abandoned").size(),
+            10u);
+}
+
+TEST(SharedLine, ADeviceBackOnlineIsPolledAtItsOwnIntervalAgain) {
+  gwtest::TempDir dir;
+  const std::string link = dir.File("tty");
+  auto silent = std::make_unique<TestLine>();
+  std::filesystem::create_symlink(silent->Path(), link);
+  auto options = gwtest::quick_options(link, dir.File("r.jsonl"), 0);
+  options.config.timeout = 0.1;
+  options.config.offline_after = 1;
+  options.deadline = 60;
+  gw::Gateway gateway(options);
+  Running run(gateway);
+  // Polled at 0, 0.2, 0.6 and 1.4 s; the next cycle comes at 3.0 s, then 3.2 s later.
+  ASSERT_TRUE(eventually([&] {
+    return count_of(text_of(dir.File("r.jsonl")), R"("event":"abandoned")") >= 4;
+  }));
+  sim::ServeOptions serve;
+  serve.link_path = link;  // the link now leads to a power system
+  sim::PtyServer server(sim::default_scenario(), {}, serve);
+  silent.reset();  // the gateway loses the silent line and opens the link again
+  ASSERT_TRUE(eventually([&] { return published(gateway) > 0; }));
+  EXPECT_TRUE(eventually([&] { return published(gateway) >= 4; }, 2500ms));
+}
+
+// The quoted count of "device 1000: 41 more refused frames" lines, added up.
+std::size_t held_back(const std::string& console) {
+  static const std::regex kSummary("device 1000: ([0-9]+) more refused frames");
+  std::size_t count = 0;
+  for (std::sregex_iterator it(console.begin(), console.end(), kSummary), end; it != end; ++it)
+    count += std::stoul((*it)[1]);
+  return count;
+}
+
+TEST(NoisyLine, KeepsNoDeviceOnlineAndTheConsoleCountsWhatItHoldsBack) {
+  gwtest::TempDir dir;
+  TestLine line;
+  const int console = ::open(dir.File("console.txt").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+  auto options = gwtest::quick_options(line.Path(), dir.File("r.jsonl"), 0);
+  options.deadline = 60;
+  options.console_fd = console;
+  auto gateway = std::make_unique<gw::Gateway>(options);
+  std::atomic<bool> flooding{true};
+  std::thread noise([&] {
+    std::mt19937 random(7);
+    std::string bytes(1000, '\0');
+    while (flooding) {  // about 100 kB/s
+      for (char& c : bytes) c = static_cast<char>(random());
+      line.Write(bytes);
+      line.Read(0ms);  // the gateway's commands
+      std::this_thread::sleep_for(10ms);
+    }
+  });
+  auto run = std::make_unique<Running>(*gateway);
+  const bool offline = eventually([&] { return health(*gateway) == gw::Health::Offline; });
+  flooding = false;
+  noise.join();
+  ASSERT_TRUE(offline);
+  // Quiet again, the line is polled again.
+  EXPECT_TRUE(eventually([&] { return line.Read(100ms).find('~') != std::string::npos; }));
+  run.reset();
+  gateway.reset();
+  ::close(console);
+
+  const auto record = gwtest::read_record(dir.File("r.jsonl"));
+  std::size_t never_quiet = 0;
+  for (const Json::Value& event : gwtest::events_named(record, "abandoned"))
+    never_quiet += event["reason"] == "line never quiet for 200 ms";
+  EXPECT_GE(never_quiet, 2u);
+  const std::string text = text_of(dir.File("console.txt"));
+  const std::size_t shown = count_of(text, "device 1000: frame refused at step");
+  const std::size_t refused = gwtest::events_named(record, "protocol_error").size();
+  EXPECT_LE(shown, 3u) << text;
+  EXPECT_GT(refused, 10u);
+  EXPECT_EQ(shown + held_back(text), refused) << text;
 }
 
 }  // namespace
