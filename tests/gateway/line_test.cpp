@@ -57,8 +57,8 @@ std::size_t count_of(const std::string& text, const std::string& part) {
 }
 
 std::uint64_t published(const gw::Gateway& gateway, unsigned int data_id = 1000) {
-  return gateway.Model().Read(data_id,
-                              [](const gw::DeviceState& device) { return device.Count().published; });
+  return gateway.Model().Read(
+      data_id, [](const gw::DeviceState& device) { return device.Count().published; });
 }
 
 gw::Health health(const gw::Gateway& gateway, unsigned int data_id = 1000) {
@@ -150,7 +150,8 @@ TEST(SerialPort, ASecondGatewayIsRefusedWithTheHoldersPidUntilTheFirstLetsGo) {
   Running second_run(second);
   // Both run in this process: the holder is this process.
   const std::string refusal = fmt::format("port {} is in use (pid {})", server.path(), getpid());
-  ASSERT_TRUE(eventually([&] { return text_of(dir.File("2.jsonl")).find(refusal) != std::string::npos; }))
+  ASSERT_TRUE(eventually(
+      [&] { return text_of(dir.File("2.jsonl")).find(refusal) != std::string::npos; }))
       << text_of(dir.File("2.jsonl"));
   EXPECT_EQ(published(second), 0u);
   first_run.reset();
@@ -260,10 +261,12 @@ TEST(SharedLine, ADeadAddressCostsTheLiveOneNoSettlingAndIsNamedWithAHint) {
   }
   ::close(console);
 
-  const auto abandoned = gwtest::events_named(gwtest::read_record(dir.File("r.jsonl")), "abandoned");
+  const auto abandoned =
+      gwtest::events_named(gwtest::read_record(dir.File("r.jsonl")), "abandoned");
   ASSERT_FALSE(abandoned.empty());
   const std::string no_answer = fmt::format("no answer from ADR 4 on {}", server.path());
-  for (const Json::Value& event : abandoned) EXPECT_EQ(event["reason"], no_answer + " within 500 ms");
+  for (const Json::Value& event : abandoned)
+    EXPECT_EQ(event["reason"], no_answer + " within 500 ms");
   EXPECT_EQ(count_of(text_of(dir.File("console.txt")),
                      "device 1004: " + no_answer + ": check the address, baud rate and wiring\n"),
             1u)
