@@ -52,6 +52,7 @@ struct Counters {
   std::uint64_t published = 0;
   std::uint64_t abandoned = 0;  // given up by the gateway: no answer, port lost
   std::uint64_t failed = 0;     // ended by the driver or by an error reply
+  std::uint64_t retries = 0;    // commands sent once more for a spoilt answer
   std::map<std::string, std::uint64_t> error_replies;  // by return code, "02"
 };
 
@@ -66,6 +67,7 @@ class DeviceState {
   std::optional<HealthChange> Missed(CycleResult result, const std::string& reason,
                                      WallClock::time_point time);
   void ErrorReply(std::uint8_t code);
+  void Retried() { ++m_counters.retries; }
   std::optional<HealthChange> PortDown(const std::string& reason, WallClock::time_point time);
   AlarmChange Apply(const AlarmEngine::Transition& transition, WallClock::time_point time);
   // The points an earlier run left active, with the times they became active.

@@ -42,10 +42,12 @@ Gateway::Gateway(GatewayOptions options)
                                                           : m_options.plugin_path)),
       m_controller(std::make_shared<GatewayController>(m_record, m_console, m_model,
                                                        m_options.config.cache_dir)),
+      m_refusedLines(m_io, m_console),
       m_deadline(m_io),
       m_signals(m_io) {
   m_model.AddListener(m_consoleView);
   if (m_record.Enabled()) m_model.AddListener(m_recordView);
+  m_model.AddListener(static_cast<StateListener&>(*this));
   m_controller->ShowLogLines(m_options.verbose);
   m_controller->RecordTrace(m_options.config.record_trace);
   m_record.Write(gateway_started_event(m_options.version, m_options.config_path,
@@ -77,6 +79,7 @@ void Gateway::CreateDevices() {
                                   ? std::optional(milliseconds(*entry.interval))
                                   : std::nullopt);
     m_controller->Attach(*device, *poller);
+    m_pollerOf[entry.data_id] = poller.get();
     m_controller->RestoreFromCache(*device);
     m_published[entry.data_id] = 0;
     m_devices.push_back(std::move(device));
@@ -137,6 +140,7 @@ void Gateway::Finish(const std::string& reason) {
   m_signals.cancel();
   for (const auto& stop : m_atStop) stop();
   m_controller->WaitIdle();
+  m_refusedLines.Flush();
   std::string counts;
   for (const auto& [data_id, published] : m_published)
     counts += fmt::format(" device {}: {} published;", data_id, published);
@@ -180,10 +184,18 @@ void Gateway::CycleAbandoned(SMDSPDevice& device, int step, const std::string& r
   m_model.Missed(device.DataId(), CycleResult::Abandoned, step, reason);
 }
 
-void Gateway::FrameRefused(SMDSPDevice& device, int step, const std::string& problem) {
-  m_console.TimedLine(
-      fmt::format("device {}: frame refused at step {}: {}", device.DataId(), step, problem));
-  m_record.Write(protocol_error_event(device.DataId(), step, problem));
+void Gateway::FrameRefused(SMDSPDevice& device, int step, const std::string& problem,
+                           bool retried) {
+  if (retried) m_model.Retried(device.DataId());
+  m_refusedLines.Refused(device.DataId(), step, problem);
+  if (!m_record.Enabled()) return;
+  Json::Value event = protocol_error_event(device.DataId(), step, problem);
+  if (retried) event["retried"] = true;
+  m_record.Write(std::move(event));
+}
+
+void Gateway::NeverAnswered(SMDSPDevice& device, const std::string& hint) {
+  m_console.TimedLine(fmt::format("device {}: {}", device.DataId(), hint));
 }
 
 void Gateway::PortLost(const std::string& port, const std::vector<unsigned int>& data_ids,
@@ -192,5 +204,9 @@ void Gateway::PortLost(const std::string& port, const std::vector<unsigned int>&
 }
 
 void Gateway::PortRestored(const std::string& port) { m_model.PortUp(port); }
+
+void Gateway::HealthChanged(const DeviceState& device, const HealthChange& change) {
+  m_pollerOf.at(device.DataId())->SetOffline(device.DataId(), change.to == Health::Offline);
+}
 
 }  // namespace qmr4100::gateway

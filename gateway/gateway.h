@@ -24,6 +24,7 @@
 #include "poller.h"
 #include "record.h"
 #include "record_view.h"
+#include "refused_lines.h"
 #include "state_model.h"
 
 namespace qmr4100::gateway {
@@ -41,7 +42,7 @@ struct GatewayOptions {
   bool verbose = false;  // the driver's own lines and log lines on the console too
 };
 
-class Gateway : private PollObserver {
+class Gateway : private PollObserver, private StateListener {
  public:
   // Loads the plug-in, creates and initialises the devices and hands them
   // their cached snapshots. Throws PluginError or std::runtime_error.
@@ -81,10 +82,14 @@ class Gateway : private PollObserver {
   void CycleFailed(SMDSPDevice& device, int step, const std::string& reason,
                    std::optional<std::uint8_t> return_code) override;
   void CycleAbandoned(SMDSPDevice& device, int step, const std::string& reason) override;
-  void FrameRefused(SMDSPDevice& device, int step, const std::string& problem) override;
+  void FrameRefused(SMDSPDevice& device, int step, const std::string& problem,
+                    bool retried) override;
+  void NeverAnswered(SMDSPDevice& device, const std::string& hint) override;
   void PortLost(const std::string& port, const std::vector<unsigned int>& data_ids,
                 const std::string& error, bool was_open) override;
   void PortRestored(const std::string& port) override;
+  // The poller backs off from an offline device.
+  void HealthChanged(const DeviceState& device, const HealthChange& change) override;
 
   // Declared in the order that lets each member outlive what uses it.
   GatewayOptions m_options;
@@ -96,7 +101,9 @@ class Gateway : private PollObserver {
   std::shared_ptr<Plugin> m_plugin;
   boost::asio::io_context m_io;
   std::shared_ptr<GatewayController> m_controller;
+  RefusedLines m_refusedLines;
   std::map<std::string, std::unique_ptr<Poller>> m_pollers;
+  std::map<unsigned int, Poller*> m_pollerOf;  // by data id
   std::vector<std::shared_ptr<SMDSPDevice>> m_devices;
   std::map<unsigned int, int> m_published;
   boost::asio::steady_timer m_deadline;

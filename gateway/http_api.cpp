@@ -19,6 +19,7 @@ Json::Value counters_view(const Counters& count) {
   view["published"] = Json::UInt64(count.published);
   view["abandoned"] = Json::UInt64(count.abandoned);
   view["failed"] = Json::UInt64(count.failed);
+  view["retries"] = Json::UInt64(count.retries);
   Json::Value& replies = view["error_replies"] = Json::Value(Json::objectValue);
   for (const auto& [code, number] : count.error_replies) replies[code] = Json::UInt64(number);
   return view;

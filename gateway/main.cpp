@@ -2,6 +2,9 @@
 // systems on serial lines (or the built-in simulator) and shows and records
 // what it publishes.
 #include <atomic>
+#include <climits>
+#include <csignal>
+#include <cstdio>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -154,6 +157,25 @@ void add_options(CLI::App& app, Flags& flags) {
   gw::add_snmp_options(app, flags.snmp);
 }
 
+// The simulator's link, named after this process and so ours alone to remove.
+char g_simulator_link[PATH_MAX];
+
+extern "C" void remove_link_and_stop(int signal) {
+  ::unlink(g_simulator_link);
+  std::raise(signal);  // the default action, restored on entry, ends the program
+}
+
+// The gateway handles SIGINT and SIGTERM only while it runs; one that comes
+// while it sets up, or SIGHUP, would end the program with the link left behind.
+void remove_link_on_signals(const std::string& link) {
+  std::snprintf(g_simulator_link, sizeof g_simulator_link, "%s", link.c_str());
+  struct sigaction action {};
+  action.sa_handler = remove_link_and_stop;
+  action.sa_flags = SA_RESETHAND;
+  sigemptyset(&action.sa_mask);
+  for (int signal : {SIGHUP, SIGINT, SIGTERM}) sigaction(signal, &action, nullptr);
+}
+
 // The simulator's port is a symlink that follows the pseudo-terminal when it bounces.
 std::unique_ptr<sim::PtyServer> start_simulator(const Flags& flags, unsigned int& address,
                                                 gw::Console& console) {
@@ -167,6 +189,7 @@ std::unique_ptr<sim::PtyServer> start_simulator(const Flags& flags, unsigned int
       (std::filesystem::temp_directory_path() / ("qmr4100-gateway-sim-" + std::to_string(getpid())))
           .string();
   auto server = std::make_unique<sim::PtyServer>(std::move(scenario), std::move(faults), options);
+  remove_link_on_signals(options.link_path);
   console.Line("simulator serving on " + server->path());
   return server;
 }
@@ -283,6 +306,8 @@ int run(const Flags& flags) {
   if (simulator) {
     console.Line(fmt::format("simulator: {} answers; faults injected: {}", simulator->answers(),
                              sim::format_fault_counts(simulator->fault_counts())));
+    // Its link goes before the gateway, whose signal handling ends with it.
+    simulator.reset();
   }
   return result;
 }

@@ -105,6 +105,10 @@ void cycles(Out& out, const char* name, const DeviceState& device) {
   }
 }
 
+void retries(Out& out, const char* name, const DeviceState& device) {
+  device_sample(out, name, device, device.Count().retries);
+}
+
 void error_replies(Out& out, const char* name, const DeviceState& device) {
   for (const auto& [code, number] : device.Count().error_replies) {
     sample_start(out, name, device);
@@ -209,6 +213,8 @@ constexpr DeviceFamily kDeviceFamilies[] = {
      "Polling cycles by result: published, abandoned "
      "(no answer, port lost) or failed (ended by the driver or an error reply).",
      cycles},
+    {"qmr4100_retries_total", "counter",
+     "Commands sent once more for a spoilt answer (a wrong checksum); not failures.", retries},
     {"qmr4100_error_replies_total", "counter",
      "Commands the device refused with an error reply, by return code.", error_replies},
     {"qmr4100_last_publication_timestamp_seconds", "gauge",

@@ -55,6 +55,27 @@ bool Poller::Finished() const {
                      [this](const Slot& slot) { return Done(slot); });
 }
 
+void Poller::SetOffline(unsigned int data_id, bool offline) {
+  for (Slot& slot : m_slots) {
+    if (slot.device->DataId() != data_id || slot.offline == offline) continue;
+    slot.offline = offline;
+    slot.backoff = offline ? 1 : 0;
+    // The cycle that changed the health set the next one's time before it knew.
+    slot.due = offline ? std::max(slot.due, slot.started + Period(slot))
+                       : slot.started + slot.interval;
+  }
+}
+
+// From one cycle of the device to its next: its interval, or while it is
+// offline its interval doubled once per cycle; even a device polled back to
+// back then waits its answer timeout, doubled.
+std::chrono::milliseconds Poller::Period(const Slot& slot) const {
+  if (!slot.offline) return slot.interval;
+  std::chrono::milliseconds period = std::max(slot.interval, m_settings.timeout);
+  for (int k = 0; k < slot.backoff && period < kLongestBackoff; ++k) period *= 2;
+  return std::max(std::min(period, kLongestBackoff), slot.interval);
+}
+
 // Starts the next device in turn that is due; otherwise waits for the earliest.
 void Poller::ScheduleNext() {
   if (m_stopped || m_current || !m_line.IsOpen() || WaitForQuietLine()) return;
@@ -70,25 +91,49 @@ void Poller::ScheduleNext() {
     }
     earliest = std::min(slot.due, earliest.value_or(slot.due));
   }
-  if (!earliest) return;
-  m_intervalTimer.expires_at(*earliest);
+  if (earliest) WakeAt(*earliest);
+}
+
+void Poller::WakeAt(Clock::time_point time) {
+  m_intervalTimer.expires_at(time);
   m_intervalTimer.async_wait([this](const boost::system::error_code& error) {
     if (!error) ScheduleNext();
   });
 }
 
+// A line that never goes quiet (noise, another master) must not keep its
+// devices online: a cycle due meanwhile counts as missed once it has waited
+// one answer timeout.
 bool Poller::WaitForQuietLine() {
   if (!m_settling) return false;
+  const Clock::time_point now = Clock::now();
   const Clock::time_point quiet = m_lastInput + m_settings.timeout;
-  if (Clock::now() >= quiet) {
+  if (now >= quiet) {
     m_settling = false;
     return false;
   }
-  m_intervalTimer.expires_at(quiet);
-  m_intervalTimer.async_wait([this](const boost::system::error_code& error) {
-    if (!error) ScheduleNext();
-  });
+  MissWhileNoisy(now);
+  if (m_stopped) return true;
+  Clock::time_point wake = quiet;
+  for (const Slot& slot : m_slots)
+    if (!Done(slot)) wake = std::min(wake, MissedAt(slot));
+  WakeAt(wake);
   return true;
+}
+
+Poller::Clock::time_point Poller::MissedAt(const Slot& slot) const {
+  return std::max(slot.due, m_settleStart) + m_settings.timeout;
+}
+
+void Poller::MissWhileNoisy(Clock::time_point now) {
+  const std::string reason = fmt::format("line never quiet for {} ms", m_settings.timeout.count());
+  for (Slot& slot : m_slots) {
+    if (Done(slot) || MissedAt(slot) > now) continue;
+    slot.due = now + Period(slot);  // no command went out: no reason to back off further
+    const std::shared_ptr<SMDSPDevice> device = slot.device;
+    m_observer.CycleAbandoned(*device, 0, reason);
+    if (m_stopped) return;
+  }
 }
 
 void Poller::StartCycle(std::size_t index) {
@@ -96,7 +141,9 @@ void Poller::StartCycle(std::size_t index) {
   m_next = (index + 1) % m_slots.size();
   Slot& slot = m_slots[index];
   m_cycleStart = Clock::now();
-  slot.due = m_cycleStart + slot.interval;
+  slot.started = m_cycleStart;
+  if (slot.offline && Period(slot) < kLongestBackoff) ++slot.backoff;
+  slot.due = m_cycleStart + Period(slot);
   ArmAnswerTimer();
   slot.device->RefreshStatus();
 }
@@ -111,7 +158,7 @@ void Poller::EndCycle() {
 
 void Poller::EndDisturbedCycle() {
   m_settling = true;
-  m_lastInput = Clock::now();
+  m_lastInput = m_settleStart = Clock::now();
   EndCycle();
 }
 
@@ -125,16 +172,39 @@ void Poller::ArmAnswerTimer() {
 
 void Poller::OnAnswerTimeout(std::uint64_t generation) {
   if (generation != m_generation || !m_current) return;
-  const std::shared_ptr<SMDSPDevice> device = m_slots[*m_current].device;
-  EndDisturbedCycle();
+  Slot& slot = m_slots[*m_current];
+  const std::shared_ptr<SMDSPDevice> device = slot.device;
+  if (m_inputSinceSend > 0) {
+    EndDisturbedCycle();
+  } else {
+    // Nothing on the line to settle, so the others go on at once; a late
+    // answer of this device is still kept from its own next cycle.
+    slot.due = std::max(slot.due, Clock::now() + m_settings.timeout);
+    EndCycle();
+  }
+  const std::string answer =
+      fmt::format("no answer from ADR {} on {}", unsigned{device->Address()}, m_line.Path());
+  const bool hint = !slot.heard && !slot.hinted;
+  slot.hinted = slot.hinted || hint;
   m_observer.CycleAbandoned(*device, device->Step(),
-                            fmt::format("no answer within {} ms", m_settings.timeout.count()));
+                            fmt::format("{} within {} ms", answer, m_settings.timeout.count()));
+  if (hint) m_observer.NeverAnswered(*device, answer + ": check the address, baud rate and wiring");
 }
 
 void Poller::Send(SMDSPDevice&, const unsigned char* data, unsigned int length) {
   m_sentNow = true;
+  m_retried = false;
   m_lastCommand.assign(reinterpret_cast<const char*>(data), length);
+  m_inputSinceSend = 0;
   m_line.Write(data, length);
+  ArmAnswerTimer();
+}
+
+// The driver never repeats a command: a spoilt answer would cost the cycle.
+void Poller::Resend() {
+  m_retried = true;
+  m_inputSinceSend = 0;
+  m_line.Write(reinterpret_cast<const unsigned char*>(m_lastCommand.data()), m_lastCommand.size());
   ArmAnswerTimer();
 }
 
@@ -142,6 +212,7 @@ void Poller::Published(SMDVDevice&) { m_publishedNow = true; }
 
 void Poller::OnBytes(std::size_t count) {
   m_lastInput = Clock::now();
+  m_inputSinceSend += count;
   if (!m_current) return;
   SMDSPDevice& device = *m_slots[*m_current].device;
   device.SetInputCount(device.InputCount() + static_cast<unsigned int>(count));
@@ -152,6 +223,11 @@ void Poller::OnFrame(std::string_view frame) {
   Slot& slot = m_slots[*m_current];
   const std::shared_ptr<SMDSPDevice> device = slot.device;
   const int step = device->Step();
+  if (frame == m_lastCommand) {
+    m_inputSinceSend -= std::min(m_inputSinceSend, frame.size());
+  } else if (!slot.heard) {
+    slot.heard = from_polled_device(frame_problem(frame, device->Address()));
+  }
   std::string bytes(frame);
   m_sentNow = false;
   m_publishedNow = false;
@@ -168,7 +244,9 @@ void Poller::OnFrame(std::string_view frame) {
     std::optional<FrameProblem> problem = frame_problem(frame, device->Address());
     if (!problem) return;
     if (!problem->return_code) {
-      m_observer.FrameRefused(*device, step, problem->text);
+      const bool retry = problem->spoilt_answer && !m_retried;
+      if (retry) Resend();
+      m_observer.FrameRefused(*device, step, problem->text, retry);
       return;
     }
     // A refused command is not answered later: the cycle ends here, not at the timeout.

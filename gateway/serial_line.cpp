@@ -1,9 +1,15 @@
 #include "serial_line.h"
 
+#include <termios.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <optional>
 #include <utility>
 
 #include <boost/asio/write.hpp>
+
+#include "port_lock.h"
 
 namespace qmr4100::gateway {
 
@@ -30,14 +36,32 @@ void SerialLine::Open() {
 void SerialLine::Close() {
   m_closed = true;
   m_retry.cancel();
+  ClosePort();
+  m_outbox.clear();
+}
+
+void SerialLine::ClosePort() {
+  if (!m_port.is_open()) return;
+  unlock_port(m_port.native_handle());
   boost::system::error_code ignored;
   m_port.close(ignored);
-  m_outbox.clear();
 }
 
 bool SerialLine::TryOpen(std::string& error) {
   boost::system::error_code ec;
   m_port.open(m_path, ec);
+  if (ec == boost::system::errc::device_or_resource_busy) {
+    error = port_in_use(m_path);
+    return false;
+  }
+  // Locked before its settings change: another gateway may be polling on it.
+  if (!ec) {
+    if (std::optional<std::string> refused = lock_port(m_port.native_handle(), m_path)) {
+      error = *refused;
+      ClosePort();
+      return false;
+    }
+  }
   using asio::serial_port_base;
   // Raw 8N1 at the device's speed; a pseudo-terminal takes the same settings.
   if (!ec) m_port.set_option(serial_port_base::baud_rate(m_baud), ec);
@@ -46,13 +70,13 @@ bool SerialLine::TryOpen(std::string& error) {
   if (!ec) m_port.set_option(serial_port_base::stop_bits(serial_port_base::stop_bits::one), ec);
   if (!ec)
     m_port.set_option(serial_port_base::flow_control(serial_port_base::flow_control::none), ec);
-  if (!ec) {
-    m_everOpen = true;
-    return true;
-  }
+  // What came in before the open (a late answer to a gateway that was killed)
+  // would be taken for the answer to our first command.
+  if (!ec && tcflush(m_port.native_handle(), TCIFLUSH) != 0)
+    ec.assign(errno, boost::system::system_category());
+  if (!ec) return true;
   error = m_path + ": " + ec.message();
-  boost::system::error_code ignored;
-  m_port.close(ignored);
+  ClosePort();
   return false;
 }
 
@@ -94,14 +118,15 @@ void SerialLine::WriteNext() {
 }
 
 void SerialLine::Fail(const std::string& error) {
-  boost::system::error_code ignored;
-  m_port.close(ignored);
+  const bool was_open = m_port.is_open();
+  ClosePort();
   m_outbox.clear();
   m_assembler.clear();
   if (!m_lost) {
     m_lost = true;
     m_backoff = kFirstRetry;
-    m_handlers.lost(error, m_everOpen);
+    m_lastError = error;
+    m_handlers.lost(error, was_open);
   }
   ScheduleReopen();
 }
@@ -112,6 +137,11 @@ void SerialLine::ScheduleReopen() {
     if (error || m_closed) return;
     std::string failure;
     if (!TryOpen(failure)) {
+      // Said once per reason, not at every attempt.
+      if (failure != m_lastError) {
+        m_lastError = failure;
+        m_handlers.lost(failure, false);
+      }
       m_backoff = std::min(2 * m_backoff, kLastRetry);
       ScheduleReopen();
       return;

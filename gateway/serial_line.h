@@ -1,5 +1,6 @@
-// One serial line: the port at 8N1 raw, frames cut from what it receives,
-// and a port that fails is closed and reopened with backoff until it is back.
+// One serial line: the port at 8N1 raw and locked for this program alone,
+// frames cut from what it receives, and a port that fails is closed and
+// reopened with backoff until it is back.
 #pragma once
 
 #include <array>
@@ -25,7 +26,9 @@ class SerialLine {
   struct Handlers {
     std::function<void(std::size_t count)> bytes;  // bytes received, before framing
     std::function<void(std::string_view frame)> frame;
-    // Once per loss; `was_open` is false when the port has never opened.
+    // Once per loss, and again when an attempt to reopen fails for another
+    // reason than the last one (the device became a file, a folder, another
+    // program's); `was_open` is true for the loss of an open port.
     std::function<void(const std::string& error, bool was_open)> lost;
     std::function<void()> restored;                      // the port is open again after a loss
   };
@@ -49,6 +52,7 @@ class SerialLine {
 
  private:
   bool TryOpen(std::string& error);
+  void ClosePort();
   void Read();
   void OnRead(const boost::system::error_code& error, std::size_t count);
   void WriteNext();
@@ -64,8 +68,8 @@ class SerialLine {
   std::array<std::uint8_t, 512> m_buffer{};
   std::deque<std::string> m_outbox;
   std::chrono::milliseconds m_backoff = kFirstRetry;
+  std::string m_lastError;  // of the loss or of the last attempt to reopen
   bool m_lost = false;
-  bool m_everOpen = false;
   bool m_closed = false;
 };
 

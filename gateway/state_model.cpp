@@ -48,6 +48,11 @@ void StateModel::ErrorReply(unsigned int data_id, std::uint8_t code) {
   Device(data_id).ErrorReply(code);
 }
 
+void StateModel::Retried(unsigned int data_id) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  Device(data_id).Retried();
+}
+
 void StateModel::PortDown(const std::string& port, PortEvent event, const std::string& error,
                           const std::vector<unsigned int>& data_ids) {
   for (StateListener* listener : m_listeners) listener->PortChanged(port, event, error);

@@ -50,6 +50,8 @@ class StateModel {
                  WallClock::time_point received, std::chrono::steady_clock::duration took = {});
   void Missed(unsigned int data_id, CycleResult result, int step, const std::string& reason);
   void ErrorReply(unsigned int data_id, std::uint8_t code);
+  // A command sent once more for a spoilt answer: not a failure.
+  void Retried(unsigned int data_id);
   // The devices on `port` lost it (or never had it); announced once per port.
   void PortDown(const std::string& port, PortEvent event, const std::string& error,
                 const std::vector<unsigned int>& data_ids);

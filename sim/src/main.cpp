@@ -36,7 +36,8 @@ void add_options(CLI::App& app, Options& o) {
   app.add_option("--device", o.device, "Serve on this serial device instead, raw 8N1 at --baud")
       ->excludes(pty);
   app.add_option("--link", o.link,
-                 "Keep a symlink at PATH to the pty end; it follows the port when it bounces");
+                 "Keep a symlink at PATH to the pty end; it follows the port when it bounces "
+                 "and is removed at the end unless another simulator took it over");
   app.add_option("--scenario", o.scenario_file,
                  "JSON scenario to answer from (see --print-default for the format), or a list "
                  "of them, one per power system on the line")

@@ -66,14 +66,14 @@ class PtyServer::Impl {
       : options_(std::move(options)), bus_(std::move(systems), faults), port_(open_port()) {
     bus_.set_delay(options_.delay);
     bus_.record_events(options_.verbose > 0);
-    if (!options_.link_path.empty()) point_link(options_.link_path, port_.path());
+    if (!options_.link_path.empty()) link_to(port_.path());
     path_ = options_.link_path.empty() ? port_.path() : options_.link_path;
     thread_ = std::thread([this] { serve(); });
   }
 
   ~Impl() {
     stop();
-    if (!options_.link_path.empty()) remove_link(options_.link_path);
+    if (!options_.link_path.empty()) remove_link(options_.link_path, linked_);
   }
 
   void stop() {
@@ -196,12 +196,17 @@ class PtyServer::Impl {
   void reopen() {
     try {
       port_ = open_port();
-      if (!options_.link_path.empty()) point_link(options_.link_path, port_.path());
+      if (!options_.link_path.empty()) link_to(port_.path());
       if (options_.verbose > 0) std::cout << "port opened: " << port_.path() << std::endl;
     } catch (const std::runtime_error& e) {
       report(e.what());
       pause(kReopenPause);
     }
+  }
+
+  void link_to(const std::string& target) {
+    point_link(options_.link_path, target);
+    linked_ = target;
   }
 
   void report(const std::string& line) { std::cerr << "qmr4100-sim: " << line << std::endl; }
@@ -211,6 +216,7 @@ class PtyServer::Impl {
   Bus bus_;
   SerialPort port_;
   std::string path_;
+  std::string linked_;  // what this server pointed the link to last
   WakePipe wake_;
   std::atomic<bool> stopping_{false};
   std::thread thread_;

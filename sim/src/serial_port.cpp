@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -123,9 +124,11 @@ void point_link(const std::string& link, const std::string& target) {
   }
 }
 
-void remove_link(const std::string& link) {
-  struct stat st {};
-  if (lstat(link.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) ::unlink(link.c_str());
+void remove_link(const std::string& link, const std::string& target) {
+  char points_to[PATH_MAX];
+  const ssize_t length = ::readlink(link.c_str(), points_to, sizeof points_to);
+  if (length >= 0 && std::string(points_to, static_cast<std::size_t>(length)) == target)
+    ::unlink(link.c_str());
 }
 
 }  // namespace qmr4100::sim

@@ -39,6 +39,8 @@ class SerialPort {
 // Makes `link` a symlink to `target`, replacing an older symlink atomically.
 // Throws std::runtime_error if `link` exists and is not a symlink.
 void point_link(const std::string& link, const std::string& target);
-void remove_link(const std::string& link);
+// Removes `link` if it is a symlink to `target`: another simulator may have
+// taken it over since.
+void remove_link(const std::string& link, const std::string& target);
 
 }  // namespace qmr4100::sim

@@ -4,6 +4,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -254,6 +255,26 @@ kill $watchdog; cat "$out"; exit $status
   EXPECT_NE(outcome.output.find("published", hangup), std::string::npos) << outcome.output;
   EXPECT_NE(outcome.output.find("gateway stopped: terminated", hangup), std::string::npos)
       << outcome.output;
+}
+
+// A signal while the gateway sets up (its record being a FIFO nobody reads,
+// it waits in opening it) or one it does not handle still takes the
+// simulator's link away.
+TEST(GatewayProgram, SimulateRemovesItsLinkWhenStoppedBySignal) {
+  gwtest::TempDir dir;
+  const std::string fifo = dir.File("record.fifo");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const std::string out = dir.File("out.txt");
+  for (const std::string signal : {"TERM", "INT", "HUP"}) {
+    const Outcome outcome = run_shell(
+        std::string(GATEWAY_PROGRAM) + " --simulate --record " + fifo + " > " + out +
+        " 2>&1 & pid=$!; for i in $(seq 400); do grep -q 'simulator serving on' " + out +
+        " && break; sleep 0.05; done; kill -" + signal + " $pid; wait $pid; echo $pid");
+    const std::string pid = outcome.output.substr(0, outcome.output.find('\n'));
+    const auto link = std::filesystem::temp_directory_path() / ("qmr4100-gateway-sim-" + pid);
+    EXPECT_FALSE(std::filesystem::is_symlink(link)) << "SIG" << signal << ": " << link;
+    std::filesystem::remove(link);
+  }
 }
 
 struct UnsoundCache {

@@ -68,6 +68,7 @@ TEST(GatewayConsole, ErrorReplyIsNamedAndDriverLinesStayInTheRecord) {
   ConsoleFile console(dir.File("console.txt"));
   auto options = gwtest::quick_options(server.path(), dir.File("r.jsonl"), 3);
   options.console_fd = console.Fd();
+  options.config.offline_after = 100;  // an offline device is polled less often
   gw::Gateway gateway(options);
   ASSERT_EQ(gateway.Run(), 0);
 

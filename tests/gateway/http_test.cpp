@@ -160,6 +160,7 @@ struct Family {
 const Family kFamilies[] = {
     {"qmr4100_up", "gauge", {"data_id"}},
     {"qmr4100_cycles_total", "counter", {"data_id", "result"}},
+    {"qmr4100_retries_total", "counter", {"data_id"}},
     {"qmr4100_error_replies_total", "counter", {"data_id", "code"}},
     {"qmr4100_last_publication_timestamp_seconds", "gauge", {"data_id"}},
     {"qmr4100_system_value", "gauge", {"data_id"}},

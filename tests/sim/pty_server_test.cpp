@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <climits>
+#include <memory>
 #include <thread>
 
 #include "capture_controller.h"
@@ -168,6 +169,19 @@ TEST(PtyServer, RemovesItsLinkWhenDestroyed) {
   options.link_path = link;
   { PtyServer server(with_modules(1), {}, options); }
   EXPECT_TRUE(link_target(link).empty());
+}
+
+TEST(PtyServer, LeavesTheLinkToAServerThatTookItOver) {
+  const std::string link = temp_link("taken_link");
+  ServeOptions options;
+  options.link_path = link;
+  auto first = std::make_unique<PtyServer>(with_modules(1), FaultPlan{}, options);
+  const std::string first_pty = link_target(link);
+  PtyServer second(with_modules(1), {}, options);
+  const std::string second_pty = link_target(link);
+  ASSERT_NE(second_pty, first_pty);
+  first.reset();
+  EXPECT_EQ(link_target(link), second_pty);
 }
 
 }  // namespace
