@@ -41,75 +41,20 @@ cmake --build "$build_dir" -j "${BUILD_JOBS:-2}" --target qmr4100-gateway qmr410
 out="$build_dir/http-check"
 rm -rf "$out"
 mkdir -p "$out"
-work=$(mktemp -d "${TMPDIR:-/tmp}/qmr4100-http.XXXXXX")
-pids=()
-cleanup() {
-  local pid
-  for pid in "${pids[@]}"; do kill "$pid" 2> /dev/null || true; done
-  for pid in "${pids[@]}"; do wait "$pid" 2> /dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
+source scripts/lib/live-gateway.sh
 
-# Two free loopback ports, picked by the system.
-read -r gateway_port prometheus_port < <(python3 -c '
-import socket
-socks = [socket.socket() for _ in range(2)]
-for s in socks: s.bind(("127.0.0.1", 0))
-print(*[s.getsockname()[1] for s in socks])')
-
-# GET $1; prints the body, fails on anything but 200.
-fetch() {
-  python3 -c 'import sys, urllib.request
-sys.stdout.write(urllib.request.urlopen(sys.argv[1], timeout=5).read().decode())' "$1"
-}
-# Retries "$@" for up to $1 seconds.
-eventually() {
-  local seconds=$1
-  shift
-  for ((i = 0; i < seconds * 5; i++)); do
-    "$@" > /dev/null 2>&1 && return 0
-    sleep 0.2
-  done
-  "$@"
-}
-
-"$build_dir/sim/qmr4100-sim" --print-default | python3 -c '
-import json, sys
-s = json.load(sys.stdin)
-s["modules"][1]["status"] = 1     # fault
-s["modules"][2]["status"] = 254   # no communication
-json.dump(s, sys.stdout)' > "$work/scenario.json"
-
-gateway_url="http://127.0.0.1:$gateway_port"
-"$build_dir/gateway/qmr4100-gateway" --simulate --scenario "$work/scenario.json" --cycles 0 \
-  --interval 1 --http "127.0.0.1:$gateway_port" > "$out/gateway.log" 2>&1 &
-pids+=($!)
-eventually 20 fetch "$gateway_url/healthz" > /dev/null
-# The alarm points of the first cycle reach the model shortly after it.
-eventually 20 bash -c "python3 -c 'import sys, urllib.request
-sys.exit(b\"qmr4100_alarm_active{\" not in urllib.request.urlopen(sys.argv[1]).read())' \
-  $gateway_url/metrics"
+read -r gateway_port prometheus_port < <(free_ports 2)
+start_gateway_on_simulator "$gateway_port" "$out/gateway.log"
 
 echo "== promtool check metrics"
 fetch "$gateway_url/metrics" > "$out/metrics.txt"
 promtool check metrics < "$out/metrics.txt"
 
 echo "== Prometheus scraping the gateway"
-cat > "$work/prometheus.yml" <<YAML
-global:
-  scrape_interval: 1s
-scrape_configs:
-  - job_name: qmr4100
-    static_configs:
-      - targets: ["127.0.0.1:$gateway_port"]
-YAML
-prometheus --config.file="$work/prometheus.yml" --storage.tsdb.path="$work/tsdb" \
-  --web.listen-address="127.0.0.1:$prometheus_port" > "$out/prometheus.log" 2>&1 &
-pids+=($!)
+start_prometheus "$prometheus_port" "$gateway_port" "$out/prometheus.log"
 # query EXPR EXPECTED: the instant query's one result has the value EXPECTED.
 query() {
-  python3 - "http://127.0.0.1:$prometheus_port" "$1" "$2" <<'PY'
+  python3 - "$prometheus_url" "$1" "$2" <<'PY'
 import json, sys, urllib.parse, urllib.request
 base, expr, expected = sys.argv[1:]
 url = base + "/api/v1/query?" + urllib.parse.urlencode({"query": expr})
