@@ -4,6 +4,7 @@
 // device 1002 at an address nobody answers (offline).
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -301,7 +302,17 @@ TEST_P(CtlExit, StatusAndFirstLine) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, CtlExit, testing::ValuesIn(kRuns));
+INSTANTIATE_TEST_SUITE_P(Table, CtlExit, testing::ValuesIn(kRuns), [](const auto& info) {
+  std::string name;
+  for (const char c : std::string(info.param.arguments)) {
+    if (std::isalnum(static_cast<unsigned char>(c))) {
+      name += c;
+    } else if (!name.empty() && name.back() != '_') {
+      name += '_';
+    }
+  }
+  return name;
+});
 
 TEST(CtlHelp, NamesEverySubcommandAndTheCheckConventions) {
   const Outcome help = run_shell(CTL_PROGRAM " --help");
