@@ -1,5 +1,6 @@
 #include "gateway_api.h"
 
+#include <algorithm>
 #include <memory>
 
 #include <fmt/format.h>
@@ -36,8 +37,11 @@ Document GatewayApi::Get(const std::string& target, const std::string& data_id) 
   std::string errors;
   const std::unique_ptr<Json::CharReader> reader(Json::CharReaderBuilder().newCharReader());
   if (!reader->parse(document.text.data(), document.text.data() + document.text.size(),
-                     &document.json, &errors))
+                     &document.json, &errors)) {
+    // JsonCpp lists its findings on several lines; the reason stays on one.
+    std::replace(errors.begin(), errors.end(), '\n', ' ');
     throw Refused(fmt::format("{}{}: not JSON: {}", m_url.text, target, errors));
+  }
   return document;
 }
 
