@@ -31,10 +31,13 @@ const char* health_name(Health health) {
 }
 
 DeviceState::DeviceState(const DeviceConfig& config, const FieldLabels& labels,
-                         int offline_after)
+                         int offline_after, double timeout)
     : m_dataId(config.data_id),
       m_name(config.name.empty() ? fmt::format("device {}", config.data_id) : config.name),
       m_port(config.port),
+      m_address(config.address),
+      m_interval(config.interval.value_or(0)),
+      m_timeout(timeout),
       m_labels(merged(labels, config.fields)),
       m_offlineAfter(std::max(offline_after, 1)) {}
 

@@ -4,6 +4,7 @@
 // one per device and tells the outputs what changed.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -58,7 +59,10 @@ struct Counters {
 
 class DeviceState {
  public:
-  DeviceState(const DeviceConfig& config, const FieldLabels& labels, int offline_after);
+  // `config.interval` unset is taken as 0 (back to back); `timeout` is the
+  // seconds an answer may take.
+  DeviceState(const DeviceConfig& config, const FieldLabels& labels, int offline_after,
+              double timeout = 0);
 
   std::optional<HealthChange> Published(const Block& block, CyclePoints points,
                                         WallClock::time_point received,
@@ -79,6 +83,16 @@ class DeviceState {
   unsigned int DataId() const { return m_dataId; }
   const std::string& Name() const { return m_name; }
   const std::string& Port() const { return m_port; }
+  unsigned int Address() const { return m_address; }
+  // Seconds from one cycle's start to the next; 0: back to back.
+  double Interval() const { return m_interval; }
+  // Seconds after the last publication by which the gateway has declared
+  // the device offline if nothing more came: offline_after cycles, each at
+  // least an interval apart and at least one timeout long, and the timeout
+  // of the last one.
+  double SilenceLimit() const {
+    return m_offlineAfter * std::max(m_interval, m_timeout) + m_timeout;
+  }
   const FieldLabels& Labels() const { return m_labels; }
   Health CurrentHealth() const { return m_health; }
   // Why the device has its health, e.g. "no answer within 2000 ms".
@@ -106,6 +120,9 @@ class DeviceState {
   unsigned int m_dataId;
   std::string m_name;
   std::string m_port;
+  unsigned int m_address;
+  double m_interval;
+  double m_timeout;
   FieldLabels m_labels;
   int m_offlineAfter;
   Health m_health = Health::Unknown;

@@ -79,6 +79,8 @@ Json::Value device_summary(const DeviceState& device) {
   view["data_id"] = device.DataId();
   view["name"] = device.Name();
   view["port"] = device.Port();
+  view["address"] = device.Address();
+  view["interval"] = device.Interval();
   view["health"] = health_name(device.CurrentHealth());
   view["health_reason"] = device.HealthReason();
   view["health_since"] =

@@ -10,10 +10,10 @@
 
 namespace qmr4100::gateway {
 
-// data_id, name, port, health, health_reason, health_since (UTC, null while
-// unknown), stale (a last block is kept but the device is not online),
-// last_publication (UTC or null), counters {published, abandoned, failed,
-// retries, error_replies {code: n}}.
+// data_id, name, port, address, interval (seconds; 0: back to back),
+// health, health_reason, health_since (UTC, null while unknown), stale (a
+// last block is kept but the device is not online), last_publication (UTC or
+// null), counters {published, abandoned, failed, retries, error_replies {code: n}}.
 Json::Value device_summary(const DeviceState& device);
 // The summary, plus the decoded view as "view" and the active alarm points
 // as "alarms" [{id, code, name, desc, seq, since}].

@@ -94,6 +94,18 @@ void up(Out& out, const char* name, const DeviceState& device) {
   device_sample(out, name, device, std::uint64_t{device.CurrentHealth() == Health::Online});
 }
 
+// Labels for dashboards and alerts to show the device by name, not by number.
+void device_info(Out& out, const char* name, const DeviceState& device) {
+  sample_start(out, name, device);
+  fmt::format_to(std::back_inserter(out), ",name=\"{}\",port=\"{}\",address=\"{}\"}}",
+                 escaped(device.Name()), escaped(device.Port()), device.Address());
+  value(out, std::uint64_t{1});
+}
+
+void poll_interval(Out& out, const char* name, const DeviceState& device) {
+  device_sample(out, name, device, device.Interval());
+}
+
 void cycles(Out& out, const char* name, const DeviceState& device) {
   const Counters& count = device.Count();
   const std::pair<const char*, std::uint64_t> results[] = {
@@ -194,8 +206,11 @@ void alarms_active(Out& out, const char* name, const DeviceState& device) {
 void alarm_active(Out& out, const char* name, const DeviceState& device) {
   for (const ActiveAlarm& alarm : device.Alarms()) {
     sample_start(out, name, device);
-    fmt::format_to(std::back_inserter(out), ",id=\"{}\",code=\"{}\",seq=\"{}\"}}",
+    fmt::format_to(std::back_inserter(out), ",id=\"{}\",code=\"{}\",seq=\"{}\"",
                    escaped(alarm.point.id.str()), escaped(alarm.point.code.str()), alarm.point.seq);
+    // The texts too, so that an alert can say which point it is.
+    fmt::format_to(std::back_inserter(out), ",name=\"{}\",desc=\"{}\"}}",
+                   escaped(alarm.point.name.str()), escaped(alarm.point.desc.str()));
     value(out, std::uint64_t{1});
   }
 }
@@ -209,6 +224,11 @@ struct DeviceFamily {
 
 constexpr DeviceFamily kDeviceFamilies[] = {
     {"qmr4100_up", "gauge", "1 while the device is online (publishing), else 0.", up},
+    {"qmr4100_device_info", "gauge", "1 per device, with its name, port and address.",
+     device_info},
+    {"qmr4100_poll_interval_seconds", "gauge",
+     "Seconds from one polling cycle's start to the next of the device (0: back to back).",
+     poll_interval},
     {"qmr4100_cycles_total", "counter",
      "Polling cycles by result: published, abandoned "
      "(no answer, port lost) or failed (ended by the driver or an error reply).",
@@ -265,11 +285,11 @@ void cycle_durations(Out& out, const CycleHistogram& histogram) {
 // step costs more than writing it.
 std::size_t expected_size(const StateModel& model) {
   constexpr std::size_t kPerDevice = 2048;
-  constexpr std::size_t kPerSample = 64;  // an alarm point's sample takes about two
+  constexpr std::size_t kPerSample = 64;  // an alarm point's sample, with its texts, about four
   std::size_t size = 4096;
   model.ReadAll([&size](const DeviceState& device) {
     const std::size_t modules = device.LastBlock() ? module_count(*device.LastBlock()) : 0;
-    size += kPerDevice + kPerSample * (4 * modules + 2 * device.Alarms().size());
+    size += kPerDevice + kPerSample * (4 * modules + 4 * device.Alarms().size());
   });
   return size;
 }

@@ -1,6 +1,8 @@
 #include "mqtt_messages.h"
 
 #include <algorithm>
+#include <cmath>
+#include <string_view>
 
 #include <fmt/format.h>
 
@@ -48,6 +50,14 @@ std::string for_module(const char* pattern, std::size_t module) {
                      fmt::arg("i", module == 0 ? 0 : module - 1));
 }
 
+// Home Assistant's own guard behind the Last Will: the state expires a
+// little after the gateway would have declared the device offline.
+constexpr int kExpiryMarginSeconds = 10;
+
+int expire_after(const DeviceState& device) {
+  return static_cast<int>(std::ceil(device.SilenceLimit())) + kExpiryMarginSeconds;
+}
+
 std::string node_id(unsigned int data_id) { return fmt::format("qmr4100_{}", data_id); }
 
 std::string config_topic(const std::string& ha_prefix, const Entity& entity,
@@ -91,6 +101,8 @@ MqttMessage entity_config(const std::string& prefix, const std::string& ha_prefi
   config["object_id"] = config["unique_id"];
   config["state_topic"] = device_topic(prefix, device.DataId(), entity.leaf);
   config["value_template"] = for_module(entity.value_template, module);
+  // The state comes with every publication; the alarms only when they change.
+  if (std::string_view(entity.leaf) == "state") config["expire_after"] = expire_after(device);
   if (*entity.device_class) config["device_class"] = entity.device_class;
   config["availability"] = availability_json(prefix, device.DataId());
   config["availability_mode"] = "all";

@@ -3,9 +3,12 @@
 namespace qmr4100::gateway {
 
 StateModel::StateModel(const GatewayConfig& config) {
-  for (const DeviceConfig& device : config.devices)
+  for (DeviceConfig device : config.devices) {
+    if (!device.interval) device.interval = config.interval;
     m_devices.emplace(std::piecewise_construct, std::forward_as_tuple(device.data_id),
-                      std::forward_as_tuple(device, config.fields, config.offline_after));
+                      std::forward_as_tuple(device, config.fields, config.offline_after,
+                                            config.timeout));
+  }
 }
 
 void StateModel::KeepViewTexts() {

@@ -37,13 +37,15 @@ set(CPACK_DEBIAN_TOOLS_PACKAGE_NAME qmr4100-tools)
 set(CPACK_DEBIAN_TOOLS_PACKAGE_DEPENDS "varnok-qmr4100 (= ${PROJECT_VERSION}), adduser")
 set(CPACK_DEBIAN_TOOLS_PACKAGE_RECOMMENDS systemd)
 set(CPACK_COMPONENT_TOOLS_DESCRIPTION
-    "QMR4100 gateway, simulator and system service
+    "QMR4100 gateway, simulator, client and system service
 qmr4100-gateway loads the varnok_qmr4100 plug-in and polls QMR4100 power
 systems on serial lines, keeps their snapshot cache and records what they
 publish; qmr4100-sim simulates a power system on a pseudo-terminal or serial
-port. Includes the systemd service qmr4100-gateway with its system user
-qmr4100, an example configuration in /etc/qmr4100/gateway.json and the
-QMR4100-MIB for the gateway's SNMP sub-agent.")
+port; qmr4100ctl shows a running gateway's devices and checks them as a
+monitoring plug-in. Includes the systemd service qmr4100-gateway with its
+system user qmr4100, an example configuration in /etc/qmr4100/gateway.json,
+the QMR4100-MIB for the gateway's SNMP sub-agent, and Prometheus alerting
+rules and a Grafana dashboard in /usr/share/qmr4100.")
 set(CPACK_DEBIAN_TOOLS_PACKAGE_CONTROL_EXTRA
     ${CMAKE_CURRENT_LIST_DIR}/debian/conffiles ${CMAKE_CURRENT_LIST_DIR}/debian/postinst
     ${CMAKE_CURRENT_LIST_DIR}/debian/prerm ${CMAKE_CURRENT_LIST_DIR}/debian/postrm)

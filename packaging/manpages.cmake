@@ -6,7 +6,8 @@ set(man_dir ${CMAKE_CURRENT_BINARY_DIR}/man)
 set(installed_plugin ${QMR_FULL_PLUGIN_DIR}/varnok_qmr4100.so)
 set(manpages)
 foreach(entry "qmr4100-gateway:poll QMR4100 power systems through the varnok_qmr4100 plug-in"
-              "qmr4100-sim:simulate a QMR4100 power system on a serial line")
+              "qmr4100-sim:simulate a QMR4100 power system on a serial line"
+              "qmr4100ctl:show and check what a running qmr4100-gateway knows")
   string(FIND "${entry}" ":" colon)
   string(SUBSTRING "${entry}" 0 ${colon} program)
   math(EXPR after "${colon} + 1")

@@ -3,7 +3,8 @@
 # time, the whole suite under ASan+UBSan, the gateway's end-to-end tests under
 # TSan, a short soak, a short SIGKILL cache run, disk faults, a valgrind run,
 # the SNMP sub-agent against a real Net-SNMP, the HTTP server against a real
-# Prometheus and a real browser; then the armhf build with its whole suite
+# Prometheus and a real browser, the alerting rules' tests and every dashboard
+# query against a real Prometheus; then the armhf build with its whole suite
 # under qemu, the arm64 build of the plug-in with its driver, golden and
 # export tests under qemu, the amd64 and armhf packages with lintian, and the
 # install test of the amd64 packages. Each step runs even when an earlier one
@@ -15,7 +16,7 @@ set -uo pipefail
 cd "$(dirname "$0")/.."
 
 if [[ ${1:-} == --help || ${1:-} == -h ]]; then
-  sed -n '2,11p' "$0" | sed 's/^# \{0,1\}//'
+  sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//'
   exit 0
 fi
 
@@ -44,6 +45,7 @@ step "disk full, read-only cache, record folder removed" python3 scripts/disk-fa
 step "valgrind" scripts/valgrind.sh
 step "SNMP sub-agent" python3 scripts/snmp-check.py
 step "HTTP: promtool, Prometheus, Chromium" scripts/http-check.sh
+step "Prometheus rules and Grafana dashboard queries" scripts/prometheus-rules-check.sh
 step "armhf build, whole suite under qemu" scripts/cross.sh armhf
 # arm64 in CI size: the plug-in and its tests, not the gateway and simulator.
 step "arm64 build, driver, golden and export tests under qemu" \

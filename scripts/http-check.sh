@@ -43,90 +43,21 @@ cmake --build "$build_dir" -j "${BUILD_JOBS:-2}" --target qmr4100-gateway qmr410
 out="$build_dir/http-check"
 rm -rf "$out"
 mkdir -p "$out"
-work=$(mktemp -d "${TMPDIR:-/tmp}/qmr4100-http.XXXXXX")
-pids=()
-cleanup() {
-  local pid
-  for pid in "${pids[@]}"; do kill "$pid" 2> /dev/null || true; done
-  for pid in "${pids[@]}"; do wait "$pid" 2> /dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
+source scripts/lib/live-gateway.sh
 
-# Two free loopback ports, picked by the system.
-read -r gateway_port prometheus_port < <(python3 -c '
-import socket
-socks = [socket.socket() for _ in range(2)]
-for s in socks: s.bind(("127.0.0.1", 0))
-print(*[s.getsockname()[1] for s in socks])')
-
-# GET $1; prints the body, fails on anything but 200.
-fetch() {
-  python3 -c 'import sys, urllib.request
-sys.stdout.write(urllib.request.urlopen(sys.argv[1], timeout=5).read().decode())' "$1"
-}
-# Retries "$@" for up to $1 seconds.
-eventually() {
-  local seconds=$1
-  shift
-  for ((i = 0; i < seconds * 5; i++)); do
-    "$@" > /dev/null 2>&1 && return 0
-    sleep 0.2
-  done
-  "$@"
-}
-
-"$build_dir/sim/qmr4100-sim" --print-default | python3 -c '
-import json, sys
-s = json.load(sys.stdin)
-s["modules"][1]["status"] = 1     # fault
-s["modules"][2]["status"] = 254   # no communication
-json.dump(s, sys.stdout)' > "$work/scenario.json"
-
-# The simulator as its own process, so that the line can go away and come back.
-start_simulator() {
-  "$build_dir/sim/qmr4100-sim" --link "$work/tty" --scenario "$work/scenario.json" \
-    >> "$out/sim.log" 2>&1 &
-  simulator=$!
-  pids+=("$simulator")
-}
-start_simulator
-eventually 20 test -e "$work/tty"
-cat > "$work/gateway.json" <<JSON
-{"devices": [{"port": "$work/tty", "address": 1, "data_id": 1000, "name": "hall A"}],
- "interval": 1, "timeout": 1, "http": "127.0.0.1:$gateway_port",
- "fields": {"system_value": {"label": "bus voltage", "unit": "V"},
-            "module_value": {"label": "rectifier current", "unit": "A"}}}
-JSON
-gateway_url="http://127.0.0.1:$gateway_port"
-"$build_dir/gateway/qmr4100-gateway" --config "$work/gateway.json" > "$out/gateway.log" 2>&1 &
-pids+=($!)
-eventually 20 fetch "$gateway_url/healthz" > /dev/null
-# The alarm points of the first cycle reach the model shortly after it.
-eventually 20 bash -c "python3 -c 'import sys, urllib.request
-sys.exit(b\"qmr4100_alarm_active{\" not in urllib.request.urlopen(sys.argv[1]).read())' \
-  $gateway_url/metrics"
+read -r gateway_port prometheus_port < <(free_ports 2)
+start_gateway_on_simulator "$gateway_port" "$out/gateway.log"
 
 echo "== promtool check metrics"
 fetch "$gateway_url/metrics" > "$out/metrics.txt"
 promtool check metrics < "$out/metrics.txt"
 
 echo "== Prometheus scraping the gateway"
-cat > "$work/prometheus.yml" <<YAML
-global:
-  scrape_interval: 1s
-scrape_configs:
-  - job_name: qmr4100
-    static_configs:
-      - targets: ["127.0.0.1:$gateway_port"]
-YAML
-prometheus --config.file="$work/prometheus.yml" --storage.tsdb.path="$work/tsdb" \
-  --web.listen-address="127.0.0.1:$prometheus_port" > "$out/prometheus.log" 2>&1 &
-pids+=($!)
+start_prometheus "$prometheus_port" "$gateway_port" "$out/prometheus.log"
 # query EXPR [EXPECTED]: the instant query's one result has the value
 # EXPECTED; without it, the query has no result.
 query() {
-  python3 - "http://127.0.0.1:$prometheus_port" "$@" <<'PY'
+  python3 - "$prometheus_url" "$@" <<'PY'
 import json, sys, urllib.parse, urllib.request
 base, expr, *expected = sys.argv[1:]
 url = base + "/api/v1/query?" + urllib.parse.urlencode({"query": expr})
@@ -146,8 +77,7 @@ echo "== Chromium on the live page"
 scripts/page-check.py "$gateway_url/" "$out/page.png"
 
 echo "== the line lost: the device offline, its values not current"
-kill "$simulator"
-wait "$simulator" 2> /dev/null || true
+stop_simulator
 eventually 60 query 'qmr4100_up{data_id="1000"}' 0 && query 'qmr4100_up{data_id="1000"}' 0
 eventually 30 query 'qmr4100_system_value{data_id="1000"}' && query 'qmr4100_system_value{data_id="1000"}'
 query 'count(qmr4100_module_value{data_id="1000"})'

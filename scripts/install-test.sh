@@ -64,8 +64,11 @@ run() { (cd "$work" && env -i PATH=/usr/bin:/bin HOME="$work" "$@"); }
 
 check "gateway on PATH is the installed one" \
   test "$(run sh -c 'command -v qmr4100-gateway')" = /usr/bin/qmr4100-gateway
-check "--version of both programs" \
-  bash -c "[[ \$(qmr4100-gateway --version) == 'qmr4100-gateway '* && \$(qmr4100-sim --version) == 'qmr4100-sim '* ]]"
+check "--version of every program" \
+  bash -c "[[ \$(qmr4100-gateway --version) == 'qmr4100-gateway '* && \$(qmr4100-sim --version) == 'qmr4100-sim '* &&
+              \$(qmr4100ctl --version) == 'qmr4100ctl '* ]]"
+check "alerting rules and dashboard in /usr/share/qmr4100" \
+  test -f /usr/share/qmr4100/qmr4100-alerts.yml -a -f /usr/share/qmr4100/qmr4100-dashboard.json
 check "default plug-in is the installed one" \
   bash -c "qmr4100-gateway --help | grep -q '/usr/lib/$multiarch/qmr4100/plugins/varnok_qmr4100.so'"
 check "host runtime is private, found through RUNPATH" \

@@ -159,6 +159,8 @@ struct Family {
 
 const Family kFamilies[] = {
     {"qmr4100_up", "gauge", {"data_id"}},
+    {"qmr4100_device_info", "gauge", {"data_id", "name", "port", "address"}},
+    {"qmr4100_poll_interval_seconds", "gauge", {"data_id"}},
     {"qmr4100_cycles_total", "counter", {"data_id", "result"}},
     {"qmr4100_retries_total", "counter", {"data_id"}},
     {"qmr4100_error_replies_total", "counter", {"data_id", "code"}},
@@ -171,7 +173,7 @@ const Family kFamilies[] = {
     {"qmr4100_values_a2", "gauge", {"data_id", "index"}},
     {"qmr4100_value_95", "gauge", {"data_id"}},
     {"qmr4100_alarms_active", "gauge", {"data_id"}},
-    {"qmr4100_alarm_active", "gauge", {"data_id", "id", "code", "seq"}},
+    {"qmr4100_alarm_active", "gauge", {"data_id", "id", "code", "seq", "name", "desc"}},
     {"qmr4100_port_up", "gauge", {"port"}},
     {"qmr4100_cycle_duration_seconds", "histogram", {}},
 };
@@ -218,6 +220,10 @@ TEST_F(HttpServerTest, MetricsShowTheDeviceAsThePageDoes) {
     return sample ? sample->value : "absent";
   };
   EXPECT_EQ(value("qmr4100_up", {}), "1");
+  EXPECT_EQ(value("qmr4100_device_info", {{"name", "device 1000"},
+                                          {"port", (*s_device)["port"].asString()},
+                                          {"address", "1"}}),
+            "1");
   EXPECT_EQ(value("qmr4100_module_value", {{"module", "1"}}), "12.5");
   EXPECT_EQ(value("qmr4100_module_fault", {{"module", "2"}}), "1");
   EXPECT_EQ(value("qmr4100_module_comm_failure", {{"module", "3"}}), "1");
@@ -231,7 +237,9 @@ TEST_F(HttpServerTest, MetricsShowTheDeviceAsThePageDoes) {
   for (const Json::Value& alarm : alarms) {
     EXPECT_EQ(value("qmr4100_alarm_active", {{"id", alarm["id"].asString()},
                                              {"code", alarm["code"].asString()},
-                                             {"seq", alarm["seq"].asString()}}),
+                                             {"seq", alarm["seq"].asString()},
+                                             {"name", alarm["name"].asString()},
+                                             {"desc", alarm["desc"].asString()}}),
               "1");
   }
   EXPECT_EQ(value("qmr4100_alarms_active", {}), std::to_string(alarms.size()));

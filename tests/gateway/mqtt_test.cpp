@@ -144,6 +144,12 @@ TEST(Mqtt, SubscribersSeeStateAlarmsEventsAndDiscovery) {
   EXPECT_EQ(fault["state_topic"], "qmr4100/1000/state");
   EXPECT_EQ(fault["availability"][1]["topic"], "qmr4100/1000/availability");
   EXPECT_EQ(last.count("homeassistant/sensor/qmr4100_1000/module_5_value/config"), 0u);
+  // Offline after 3 cycles of at least the 0.2 s timeout, plus the last
+  // timeout: 0.8 s, rounded up, and 10 s of margin.
+  EXPECT_EQ(fault["expire_after"], 11);
+  EXPECT_FALSE(parse(last["homeassistant/sensor/qmr4100_1000/active_alarms/config"])
+                   .isMember("expire_after"))
+      << "the alarms come only when they change";
   EXPECT_EQ(parse(last["homeassistant/sensor/qmr4100_1000/system_value/config"])["device"]["name"],
             "device 1000");
 }
