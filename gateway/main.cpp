@@ -17,18 +17,19 @@
 #include <CLI/CLI.hpp>
 #include <fmt/format.h>
 
-#include "cache_show.h"
-#include "config.h"
-#include "gateway.h"
-#include "mqtt_output.h"
-#include "mqtt_password.h"
-#include "http_server.h"
+#include "cache/cache_show.h"
+#include "config/config.h"
+#include "config/setting_checks.h"
+#include "outputs/common/decoded_view.h"
+#include "outputs/http/http_server.h"
+#include "outputs/mqtt/mqtt_output.h"
+#include "outputs/mqtt/mqtt_password.h"
+#include "outputs/snmp/snmp_options.h"
+#include "outputs/snmp/snmp_start.h"
+#include "poll/stdout_capture.h"
 #include "qmr4100/sim/pty_server.h"
 #include "qmr4100/version.h"
-#include "setting_checks.h"
-#include "snmp_options.h"
-#include "snmp_start.h"
-#include "stdout_capture.h"
+#include "run/gateway.h"
 
 namespace gw = qmr4100::gateway;
 namespace sim = qmr4100::sim;
@@ -295,7 +296,7 @@ int run(const Flags& flags) {
   if (mqtt_settings.Enabled()) {
     mqtt.emplace(mqtt_settings, gateway->Io(), gateway->Model(),
                  [&console](const std::string& line) { console.TimedLine(line); });
-    gateway->KeepViewTexts();
+    gateway->KeepViewTexts(gw::decoded_view_text);
     gateway->AddListener(*mqtt);
     mqtt->Start();
   }

@@ -1,0 +1,25 @@
+// Starting the SNMP sub-agent, declared apart from it so that a build without
+// Net-SNMP (the cross builds: Debian's libsnmp-dev has one architecture at a
+// time) links the gateway all the same.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "model/state_model.h"
+#include "outputs/snmp/snmp_settings.h"
+
+namespace qmr4100::gateway {
+
+class Gateway;
+
+// Throws std::runtime_error when a build without Net-SNMP is given a socket.
+void check_snmp_settings(const SnmpSettings& settings);
+
+// The started sub-agent listening to `gateway`, or none without an AgentX
+// socket. A build without Net-SNMP refuses a socket with std::runtime_error.
+std::unique_ptr<StateListener> start_snmp_agent(const SnmpSettings& settings, Gateway& gateway,
+                                                std::function<void(const std::string&)> log);
+
+}  // namespace qmr4100::gateway
