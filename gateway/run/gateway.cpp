@@ -86,6 +86,13 @@ void Gateway::CreateDevices() {
   }
 }
 
+void Gateway::AddOutput(Output& output, SayLine say) {
+  output.Start(OutputContext{m_io, m_model, std::move(say)});
+  if (const ViewWriter write = output.KeptView()) m_model.KeepViewTexts(write);
+  m_model.AddListener(output);
+  m_outputs.push_back(&output);
+}
+
 int Gateway::Run() {
   m_finished = false;
   m_work.emplace(m_io.get_executor());
@@ -138,7 +145,7 @@ void Gateway::Finish(const std::string& reason) {
   for (auto& [port, poller] : m_pollers) poller->Stop();
   m_deadline.cancel();
   m_signals.cancel();
-  for (const auto& stop : m_atStop) stop();
+  for (Output* output : m_outputs) output->Stop();
   m_controller->WaitIdle();
   m_refusedLines.Flush();
   std::string counts;

@@ -20,6 +20,7 @@
 #include "model/state_model.h"
 #include "outputs/console/console.h"
 #include "outputs/console/console_view.h"
+#include "outputs/output.h"
 #include "outputs/record/record.h"
 #include "outputs/record/record_view.h"
 #include "poll/gateway_controller.h"
@@ -62,12 +63,10 @@ class Gateway : private PollObserver, private StateListener {
   const StateModel& Model() const { return m_model; }
   // Listeners added before Run see every change of the run.
   void AddListener(StateListener& listener) { m_model.AddListener(listener); }
-  // For outputs that publish the decoded view: it is then written once per publication.
-  void KeepViewTexts(ViewWriter write) { m_model.KeepViewTexts(write); }
+  // Before Run: starts `output`, which then hears every change of the run and
+  // is stopped on the io thread when it ends. Throws what Start throws.
+  void AddOutput(Output& output, SayLine say);
   boost::asio::io_context& Io() { return m_io; }
-  // Called on the io thread when the run ends: outputs close the sockets and
-  // timers that would keep the loop from ending. Before Run.
-  void AtStop(std::function<void()> stop) { m_atStop.push_back(std::move(stop)); }
 
   // A line the driver wrote to standard output; any thread.
   void DriverOutput(const std::string& line);
@@ -109,7 +108,7 @@ class Gateway : private PollObserver, private StateListener {
   boost::asio::steady_timer m_deadline;
   boost::asio::signal_set m_signals;
   std::optional<boost::asio::executor_work_guard<boost::asio::io_context::executor_type>> m_work;
-  std::vector<std::function<void()>> m_atStop;
+  std::vector<Output*> m_outputs;
   bool m_finished = false;
 };
 

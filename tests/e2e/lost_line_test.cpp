@@ -13,7 +13,7 @@
 #include <json/reader.h>
 
 #include "http_client.h"
-#include "outputs/http/http_server.h"
+#include "outputs/http/http_output.h"
 #include "qmr4100/sim/pty_server.h"
 #include "support.h"
 
@@ -56,7 +56,9 @@ TEST(LostLine, MakesItsDeviceOfflineEverywhereUntilItPublishesAgain) {
   options.config.interval = 0.05;
   options.deadline = 60;
   gw::Gateway gateway(options);
-  gw::HttpServer http(gateway, gw::HttpListen{"127.0.0.1", 0});
+  gw::HttpOutput output(gw::HttpListen{"127.0.0.1", 0});
+  gateway.AddOutput(output, {});
+  const gw::HttpServer& http = output.Server();
   std::thread run([&gateway] { gateway.Run(); });
   const auto health = [&] { return device_json(http.Port())["health"].asString(); };
 

@@ -61,20 +61,15 @@ tcp::acceptor listening(asio::io_context& io, const HttpListen& listen) {
 
 }  // namespace
 
-HttpServer::HttpServer(Gateway& gateway, const HttpListen& listen, HttpLimits limits, Say say)
+HttpServer::HttpServer(const OutputContext& context, const HttpListen& listen, HttpLimits limits)
     : m_limits(limits),
-      m_say(std::move(say)),
-      m_metrics(gateway.Model()),
-      m_histories(gateway.Model()),
-      m_routes(gateway.Model(), m_metrics, m_histories),
-      m_acceptor(listening(gateway.Io(), listen)),
+      m_say(context.say),
+      m_metrics(context.model),
+      m_histories(context.model),
+      m_routes(context.model, m_metrics, m_histories),
+      m_acceptor(listening(context.io, listen)),
       m_endpoint(m_acceptor.local_endpoint()),
-      m_acceptRetry(gateway.Io()) {
-  gateway.AddListener(m_metrics);
-  gateway.AddListener(m_feed);
-  gateway.AddListener(m_histories);
-  // An open listening socket would keep the gateway's loop from ending.
-  gateway.AtStop([this] { Stop(); });
+      m_acceptRetry(context.io) {
   Accept();
 }
 

@@ -3,6 +3,8 @@
 // state model. Listens on loopback unless another address is given.
 #pragma once
 
+#include <array>
+
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -20,7 +22,7 @@
 #include "outputs/http/history_replies.h"
 #include "outputs/http/http_routes.h"
 #include "outputs/http/http_settings.h"
-#include "run/gateway.h"
+#include "outputs/output.h"
 
 namespace qmr4100::gateway {
 
@@ -28,12 +30,11 @@ class HttpSession;
 
 class HttpServer {
  public:
-  // A line for the operator: the server cannot accept connections, or can again.
-  using Say = std::function<void(const std::string&)>;
-
   // Binds and listens at once; throws std::runtime_error naming the address
-  // when it cannot (e.g. the port is taken).
-  HttpServer(Gateway& gateway, const HttpListen& listen, HttpLimits limits = {}, Say say = {});
+  // when it cannot (e.g. the port is taken). It says on the console when it
+  // cannot accept connections, or can again. Its listeners (Listeners) are
+  // to be told every change of the model.
+  HttpServer(const OutputContext& context, const HttpListen& listen, HttpLimits limits = {});
   HttpServer(const HttpServer&) = delete;
   HttpServer& operator=(const HttpServer&) = delete;
 
@@ -45,6 +46,8 @@ class HttpServer {
   std::uint64_t AcceptFailures() const { return m_acceptFailures; }
   // Closes the listening socket and every connection; io thread.
   void Stop();
+  // What follows the model for the replies: metrics, event stream, histories.
+  std::array<StateListener*, 3> Listeners() { return {&m_metrics, &m_feed, &m_histories}; }
 
   // For the sessions.
   const HttpRoutes& Routes() const { return m_routes; }
@@ -64,7 +67,7 @@ class HttpServer {
   std::size_t SessionsFrom(const boost::asio::ip::address& client) const;
 
   HttpLimits m_limits;
-  Say m_say;
+  SayLine m_say;
   GatewayMetrics m_metrics;
   EventFeed m_feed;
   HistoryReplies m_histories;

@@ -3,6 +3,7 @@
 #include <boost/asio/post.hpp>
 #include <fmt/format.h>
 
+#include "outputs/common/decoded_view.h"
 #include "outputs/mqtt/mqtt_password.h"
 
 namespace qmr4100::gateway {
@@ -14,7 +15,7 @@ MqttMessage status_message(const std::string& prefix, const char* status) {
   return {gateway_status_topic(prefix), status};
 }
 
-MqttClientOptions client_options(const MqttSettings& settings, const MqttOutput::Say& say) {
+MqttClientOptions client_options(const MqttSettings& settings, const SayLine& say) {
   MqttClientOptions options;
   options.broker = parse_mqtt_url(settings.url);
   options.client_id = settings.client_id.empty() ? default_client_id() : settings.client_id;
@@ -27,24 +28,25 @@ MqttClientOptions client_options(const MqttSettings& settings, const MqttOutput:
 
 }  // namespace
 
-MqttOutput::MqttOutput(MqttSettings settings, boost::asio::io_context& io,
-                       const StateModel& model, Say say)
-    : m_settings(std::move(settings)),
-      m_io(io),
-      m_model(model),
-      m_say(std::move(say)),
-      m_waiting(m_settings.queue_limit) {
+MqttOutput::MqttOutput(MqttSettings settings)
+    : m_settings(std::move(settings)), m_waiting(m_settings.queue_limit) {}
+
+void MqttOutput::Start(const OutputContext& context) {
+  m_io = &context.io;
+  m_model = &context.model;
+  m_say = context.say;
   MqttClientHandlers handlers;
-  handlers.connected = [this] { boost::asio::post(m_io, [this] { Connected(); }); };
+  handlers.connected = [this] { boost::asio::post(*m_io, [this] { Connected(); }); };
   handlers.down = [this](const std::string& reason, std::chrono::seconds retry) {
-    boost::asio::post(m_io, [this, reason, retry] { Down(reason, retry); });
+    boost::asio::post(*m_io, [this, reason, retry] { Down(reason, retry); });
   };
   m_client = std::make_unique<MqttClient>(client_options(m_settings, m_say), std::move(handlers));
+  m_client->Start();
 }
 
-MqttOutput::~MqttOutput() { Close(); }
+ViewWriter MqttOutput::KeptView() const { return decoded_view_text; }
 
-void MqttOutput::Start() { m_client->Start(); }
+MqttOutput::~MqttOutput() { Close(); }
 
 void MqttOutput::Close() {
   if (!m_client) return;
@@ -77,7 +79,7 @@ void MqttOutput::Down(const std::string& reason, std::chrono::seconds retry) {
 
 void MqttOutput::PublishEverything() {
   Retained(status_message(m_settings.prefix, "online"));
-  m_model.ReadAll([this](const DeviceState& device) {
+  m_model->ReadAll([this](const DeviceState& device) {
     Retained(availability_message(m_settings.prefix, device));
     if (device.LastBlock()) Retained(state_message(m_settings.prefix, device));
     Retained(alarms_message(m_settings.prefix, device));
@@ -102,7 +104,7 @@ void MqttOutput::PublishDiscovery(const DeviceState& device, bool again) {
 
 void MqttOutput::PublishAlarms() {
   for (unsigned int data_id : m_alarmsChanged)
-    Retained(m_model.Read(data_id, [this](const DeviceState& device) {
+    Retained(m_model->Read(data_id, [this](const DeviceState& device) {
       return alarms_message(m_settings.prefix, device);
     }));
   m_alarmsChanged.clear();
@@ -143,7 +145,7 @@ void MqttOutput::AlarmChanged(const DeviceState& device, const AlarmChange& chan
   Event(alarm_event_message(m_settings.prefix, device, change));
   // One alarms message for the whole batch of transitions, once the model is unlocked.
   if (m_alarmsChanged.empty() && m_connected)
-    boost::asio::post(m_io, [this] { PublishAlarms(); });
+    boost::asio::post(*m_io, [this] { PublishAlarms(); });
   m_alarmsChanged.insert(device.DataId());
 }
 

@@ -14,25 +14,23 @@
 
 #include <boost/asio/io_context.hpp>
 
-#include "model/state_model.h"
 #include "outputs/mqtt/mqtt_client.h"
 #include "outputs/mqtt/mqtt_event_queue.h"
 #include "outputs/mqtt/mqtt_settings.h"
+#include "outputs/output.h"
 
 namespace qmr4100::gateway {
 
-class MqttOutput : public StateListener {
+class MqttOutput : public Output {
  public:
-  // A line for the operator; any thread.
-  using Say = std::function<void(const std::string&)>;
-
-  // Reads the password (mqtt_password.h); throws ConfigError or std::runtime_error.
-  MqttOutput(MqttSettings settings, boost::asio::io_context& io, const StateModel& model,
-             Say say);
+  explicit MqttOutput(MqttSettings settings);
   ~MqttOutput() override;
 
-  // Starts connecting; the run goes on whether or not the broker is there.
-  void Start();
+  // Reads the password (mqtt_password.h) and starts connecting; the run goes
+  // on whether or not the broker is there. Throws ConfigError or std::runtime_error.
+  void Start(const OutputContext& context) override;
+  // The decoded view's text goes out at every publication.
+  ViewWriter KeptView() const override;
   // After the run: what is current goes out if the connection is up, then
   // the gateway's status turns offline and the connection closes.
   void Close();
@@ -56,9 +54,9 @@ class MqttOutput : public StateListener {
   void SendWaiting();
 
   MqttSettings m_settings;
-  boost::asio::io_context& m_io;
-  const StateModel& m_model;
-  Say m_say;
+  boost::asio::io_context* m_io = nullptr;  // once started
+  const StateModel* m_model = nullptr;
+  SayLine m_say;
   std::unique_ptr<MqttClient> m_client;
   bool m_connected = false;  // as the io thread last heard
   bool m_queueFullSaid = false;

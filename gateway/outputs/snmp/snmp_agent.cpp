@@ -9,13 +9,33 @@
 
 #include "outputs/snmp/snmp_objects.h"
 #include "outputs/snmp/snmp_subagent.h"
-#include "run/gateway.h"
 
 namespace qmr4100::gateway {
 namespace {
 
 // A walk sees one consistent picture; a new one at most this old.
 constexpr std::chrono::milliseconds kTreeLifetime{1000};
+
+// The agent's thread starts with the output; it stops when the output goes.
+class SnmpOutput : public Output {
+ public:
+  explicit SnmpOutput(SnmpSettings settings) : m_settings(std::move(settings)) {}
+
+  void Start(const OutputContext& context) override {
+    m_agent = std::make_unique<SnmpAgent>(m_settings, context.model, context.say);
+    m_agent->Start();
+  }
+  void HealthChanged(const DeviceState& device, const HealthChange& change) override {
+    m_agent->HealthChanged(device, change);
+  }
+  void AlarmChanged(const DeviceState& device, const AlarmChange& change) override {
+    m_agent->AlarmChanged(device, change);
+  }
+
+ private:
+  SnmpSettings m_settings;
+  std::unique_ptr<SnmpAgent> m_agent;
+};
 
 }  // namespace
 
@@ -99,13 +119,9 @@ const SnmpTree& SnmpAgent::Tree() {
 
 void check_snmp_settings(const SnmpSettings&) {}
 
-std::unique_ptr<StateListener> start_snmp_agent(const SnmpSettings& settings, Gateway& gateway,
-                                                std::function<void(const std::string&)> log) {
+std::unique_ptr<Output> make_snmp_output(const SnmpSettings& settings) {
   if (settings.agentx.empty()) return nullptr;
-  auto agent = std::make_unique<SnmpAgent>(settings, gateway.Model(), std::move(log));
-  gateway.AddListener(*agent);
-  agent->Start();
-  return agent;
+  return std::make_unique<SnmpOutput>(settings);
 }
 
 }  // namespace qmr4100::gateway

@@ -7,19 +7,16 @@
 #include <memory>
 #include <string>
 
-#include "model/state_model.h"
+#include "outputs/output.h"
 #include "outputs/snmp/snmp_settings.h"
 
 namespace qmr4100::gateway {
 
-class Gateway;
-
 // Throws std::runtime_error when a build without Net-SNMP is given a socket.
 void check_snmp_settings(const SnmpSettings& settings);
 
-// The started sub-agent listening to `gateway`, or none without an AgentX
+// The sub-agent, serving the model once started; none without an AgentX
 // socket. A build without Net-SNMP refuses a socket with std::runtime_error.
-std::unique_ptr<StateListener> start_snmp_agent(const SnmpSettings& settings, Gateway& gateway,
-                                                std::function<void(const std::string&)> log);
+std::unique_ptr<Output> make_snmp_output(const SnmpSettings& settings);
 
 }  // namespace qmr4100::gateway

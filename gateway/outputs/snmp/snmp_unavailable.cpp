@@ -11,8 +11,7 @@ void check_snmp_settings(const SnmpSettings& settings) {
                            "sub-agent");
 }
 
-std::unique_ptr<StateListener> start_snmp_agent(const SnmpSettings& settings, Gateway&,
-                                                std::function<void(const std::string&)>) {
+std::unique_ptr<Output> make_snmp_output(const SnmpSettings& settings) {
   check_snmp_settings(settings);
   return nullptr;
 }

@@ -22,7 +22,7 @@
 #include <json/reader.h>
 
 #include "http_client.h"
-#include "outputs/http/http_server.h"
+#include "outputs/http/http_output.h"
 #include "qmr4100/sim/pty_server.h"
 #include "support.h"
 
@@ -59,14 +59,16 @@ class LiveGateway {
   explicit LiveGateway(gw::HttpLimits limits = {})
       : m_server(scenario(), {}, {}),
         m_gateway(gwtest::quick_options(m_server.path(), m_dir.File("r.jsonl"), 0)),
-        m_http(m_gateway, gw::HttpListen{"127.0.0.1", 0}, limits),
-        m_thread([this] { m_gateway.Run(); }) {}
+        m_http(gw::HttpListen{"127.0.0.1", 0}, limits) {
+    m_gateway.AddOutput(m_http, {});
+    m_thread = std::thread([this] { m_gateway.Run(); });
+  }
   ~LiveGateway() {
     m_gateway.Stop();
     m_thread.join();
   }
-  unsigned short Port() const { return m_http.Port(); }
-  const gw::HttpServer& Server() const { return m_http; }
+  unsigned short Port() const { return m_http.Server().Port(); }
+  const gw::HttpServer& Server() const { return m_http.Server(); }
   // Waits for `count` publications; the run's deadline bounds the wait.
   Json::Value AfterPublications(unsigned count) const {
     for (;;) {
@@ -84,7 +86,7 @@ class LiveGateway {
   gwtest::TempDir m_dir;
   sim::PtyServer m_server;
   gw::Gateway m_gateway;
-  gw::HttpServer m_http;
+  gw::HttpOutput m_http;
   std::thread m_thread;
 };
 

@@ -54,10 +54,8 @@ class MqttRun {
     options.deadline = 60;
     options.console_fd = -1;
     m_gateway.emplace(options);
-    m_output.emplace(settings, m_gateway->Io(), m_gateway->Model(),
-                     [this](const std::string& line) { said.Add(line); });
-    m_gateway->AddListener(*m_output);
-    m_output->Start();
+    m_output.emplace(settings);
+    m_gateway->AddOutput(*m_output, [this](const std::string& line) { said.Add(line); });
     m_thread = std::thread([this] { m_gateway->Run(); });
   }
   ~MqttRun() { Finish(); }
