@@ -18,7 +18,7 @@ if [ "${1:-}" = "--help" ]; then
 fi
 
 scripts/apt-install.sh libbenchmark-dev python3
-cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=Release -DQMR_BUILD_BENCH=ON -DQMR_BUILD_TESTS=OFF >/dev/null
+cmake --preset bench -B "$build_dir" >/dev/null
 cmake --build "$build_dir" -j 2 --target qmr4100-bench >/dev/null
 
 "$build_dir/bench/qmr4100-bench" --benchmark_out="$json" --benchmark_out_format=json "$@"

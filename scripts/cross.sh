@@ -34,8 +34,7 @@ scripts/apt-install.sh cmake pkg-config libcli11-dev qemu-user "crossbuild-essen
   "${dev_packages[@]/%/:$arch}"
 
 start=$SECONDS
-cmake -S . -B "$build_dir" -DCMAKE_TOOLCHAIN_FILE="cmake/toolchains/$arch.cmake" \
-  -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-RelWithDebInfo}" > "$build_dir.configure.log" 2>&1 ||
+cmake --preset "$arch" -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-RelWithDebInfo}" > "$build_dir.configure.log" 2>&1 ||
   { cat "$build_dir.configure.log" >&2; exit 1; }
 targets=()
 for target in ${CROSS_TARGETS:-}; do targets+=(--target "$target"); done

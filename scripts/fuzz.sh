@@ -29,9 +29,7 @@ fi
 
 # The libraries get coverage instrumentation (fuzzer-no-link) and the
 # sanitizers; the harnesses add libFuzzer itself.
-CC=$cc CXX=$cxx cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DQMR_BUILD_FUZZ=ON -DQMR_BUILD_TESTS=OFF \
-  -DQMR_SANITIZE=address,undefined,fuzzer-no-link > "$build_dir.configure.log" 2>&1 ||
+CC=$cc CXX=$cxx cmake --preset fuzz -B "$build_dir" > "$build_dir.configure.log" 2>&1 ||
   { cat "$build_dir.configure.log" >&2; exit 1; }
 cmake --build "$build_dir" -j "${BUILD_JOBS:-2}" \
   --target fuzz_make_corpus "${targets[@]/#/fuzz_}" > "$build_dir/build.log" 2>&1 ||

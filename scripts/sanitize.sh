@@ -24,9 +24,9 @@ export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
 
 configure_and_build() {
-  local dir=$1 sanitizers=$2
+  local dir=$1 preset=$2
   shift 2
-  cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQMR_SANITIZE="$sanitizers" \
+  cmake --preset "$preset" \
     > "$dir.configure.log" 2>&1 || { cat "$dir.configure.log" >&2; return 1; }
   cmake --build "$dir" -j "$jobs" "$@" > "$dir/build.log" 2>&1 ||
     { tail -40 "$dir/build.log" >&2; return 1; }
@@ -34,7 +34,7 @@ configure_and_build() {
 
 run_address() {
   echo "== AddressSanitizer + UndefinedBehaviorSanitizer: whole suite (build-asan)"
-  configure_and_build build-asan address,undefined
+  configure_and_build build-asan asan
   ctest --test-dir build-asan --output-on-failure -j "$jobs" --timeout 300
 }
 
@@ -56,7 +56,7 @@ run_thread() {
   echo "== ThreadSanitizer: gateway end-to-end tests (build-tsan)"
   local targets=(--target e2e_tests)
   for program in "${gateway_programs[@]}"; do targets+=(--target "${program##*/}"); done
-  configure_and_build build-tsan thread "${targets[@]}"
+  configure_and_build build-tsan tsan "${targets[@]}"
   ctest --test-dir build-tsan --output-on-failure -j "$jobs" --timeout 300 -R "$(gateway_test_regex)"
 }
 

@@ -27,7 +27,7 @@ counts=("$@")
 ((${#counts[@]})) || counts=(1 50 200)
 
 scripts/apt-install.sh libbenchmark-dev python3 time
-cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=Release -DQMR_BUILD_BENCH=ON -DQMR_BUILD_TESTS=OFF >/dev/null
+cmake --preset bench -B "$build_dir" >/dev/null
 cmake --build "$build_dir" -j 2 --target qmr4100-gateway qmr4100-sim varnok_qmr4100 >/dev/null
 gateway="$build_dir/gateway/qmr4100-gateway"
 simulator="$build_dir/sim/qmr4100-sim"

@@ -15,6 +15,6 @@ scripts/apt-install.sh build-essential cmake pkg-config libboost-dev libboost-da
   libjsoncpp-dev libcli11-dev libfmt-dev libmosquitto-dev libsnmp-dev
 
 progress "2/3 configuring $build_dir/ (cmake)"
-cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=${BUILD_TYPE:-RelWithDebInfo} "$@"
+cmake --preset default -B "$build_dir" -DCMAKE_BUILD_TYPE=${BUILD_TYPE:-RelWithDebInfo} "$@"
 progress "3/3 building $build_dir/ with $(nproc) jobs (a first build takes a few minutes)"
 cmake --build "$build_dir" -j "$(nproc)"
