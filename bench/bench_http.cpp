@@ -5,8 +5,8 @@
 // take the copy the server keeps.
 #include <benchmark/benchmark.h>
 
-#include "gateway_metrics.h"
-#include "http_routes.h"
+#include "outputs/http/gateway_metrics.h"
+#include "outputs/http/http_routes.h"
 
 namespace gw = qmr4100::gateway;
 using namespace qmr4100::layout;

@@ -3,8 +3,8 @@
 // state model. Goal: under 5 ms of CPU per scrape.
 #include <benchmark/benchmark.h>
 
-#include "gateway_metrics.h"
-#include "metrics_text.h"
+#include "outputs/http/gateway_metrics.h"
+#include "outputs/http/metrics_text.h"
 
 namespace gw = qmr4100::gateway;
 using namespace qmr4100::layout;

@@ -3,9 +3,9 @@
 // the bytes to libmosquitto is a copy and a queue push, not measured here.
 #include <benchmark/benchmark.h>
 
-#include "decoded_view.h"
-#include "device_state.h"
-#include "mqtt_messages.h"
+#include "model/device_state.h"
+#include "outputs/common/decoded_view.h"
+#include "outputs/mqtt/mqtt_messages.h"
 
 namespace gw = qmr4100::gateway;
 

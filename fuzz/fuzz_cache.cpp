@@ -13,9 +13,9 @@
 #include <stdexcept>
 #include <string>
 
+#include "cache/cache_file.h"
 #include "driver/VARNOK_QMR4100.h"
 #include "fuzz_check.h"
-#include "gateway/cache_file.h"
 
 namespace {
 

@@ -8,11 +8,11 @@
 #include <sstream>
 #include <string>
 
-#include "config.h"
+#include "config/config.h"
+#include "config/setting_checks.h"
+#include "config/value_names.h"
 #include "fuzz_check.h"
-#include "setting_checks.h"
-#include "utf8.h"
-#include "value_names.h"
+#include "text/utf8.h"
 
 namespace gw = qmr4100::gateway;
 

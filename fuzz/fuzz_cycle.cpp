@@ -20,10 +20,10 @@
 #include <vector>
 
 #include "answer_fields.h"
+#include "capture_controller.h"
 #include "cycle_input.h"
 #include "driver/VARNOK_QMR4100.h"
 #include "fuzz_check.h"
-#include "capture_controller.h"
 #include "ydt1363/frame.h"
 
 namespace {

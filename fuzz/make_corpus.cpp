@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "answer_fields.h"
+#include "cache/cache_file.h"
 #include "cycle_input.h"
 #include "driver/snapshot_layout.h"
-#include "gateway/cache_file.h"
 #include "qmr4100/sim/scenario.h"
 #include "wire_examples.h"
 #include "ydt1363/frame.h"

@@ -17,18 +17,17 @@
 #include <CLI/CLI.hpp>
 #include <fmt/format.h>
 
-#include "cache_show.h"
-#include "config.h"
-#include "gateway.h"
-#include "mqtt_output.h"
-#include "mqtt_password.h"
-#include "http_server.h"
+#include "cache/cache_show.h"
+#include "config/config.h"
+#include "config/setting_checks.h"
+#include "outputs/http/http_settings.h"
+#include "outputs/mqtt/mqtt_settings.h"
+#include "outputs/registry.h"
+#include "outputs/snmp/snmp_options.h"
+#include "poll/stdout_capture.h"
 #include "qmr4100/sim/pty_server.h"
 #include "qmr4100/version.h"
-#include "setting_checks.h"
-#include "snmp_options.h"
-#include "snmp_start.h"
-#include "stdout_capture.h"
+#include "run/gateway.h"
 
 namespace gw = qmr4100::gateway;
 namespace sim = qmr4100::sim;
@@ -231,18 +230,13 @@ gw::GatewayOptions gateway_options(const Flags& flags, const std::string& simula
   return options;
 }
 
-std::string outputs_of(const gw::GatewayConfig& config, const gw::MqttSettings& mqtt) {
-  std::vector<std::string> outputs;
-  if (config.http) {
-    const std::string& address = config.http->address;
-    outputs.push_back(fmt::format(address.find(':') == std::string::npos ? "HTTP on {}:{}"
-                                                                          : "HTTP on [{}]:{}",
-                                  address, config.http->port));
-  }
-  if (mqtt.Enabled()) outputs.push_back("MQTT to " + mqtt.url);
-  if (!config.snmp.agentx.empty()) outputs.push_back("SNMP through " + config.snmp.agentx);
-  if (outputs.empty()) return "no HTTP, MQTT or SNMP";
-  return fmt::format("{}", fmt::join(outputs, ", "));
+gw::OutputSettings output_settings(const Flags& flags, const gw::GatewayConfig& config) {
+  gw::OutputSettings settings;
+  settings.http = config.http;
+  settings.http_limits = flags.http.limits;
+  settings.mqtt = gw::apply_mqtt_flags(flags.mqtt, config.mqtt);
+  settings.snmp = config.snmp;
+  return settings;
 }
 
 // Reads what a run would read before it opens anything: the file, the flags
@@ -250,13 +244,11 @@ std::string outputs_of(const gw::GatewayConfig& config, const gw::MqttSettings& 
 int check_config(Flags flags) {
   flags.config = flags.check_config;
   const gw::GatewayOptions options = gateway_options(flags, "", 0, STDOUT_FILENO);
-  const gw::MqttSettings mqtt = gw::apply_mqtt_flags(flags.mqtt, options.config.mqtt);
-  if (mqtt.Enabled())
-    gw::mqtt_password(mqtt, [](const std::string& line) { std::cout << line << "\n"; });
-  gw::check_snmp_settings(options.config.snmp);
+  const gw::OutputSettings outputs = output_settings(flags, options.config);
+  gw::check_outputs(outputs, [](const std::string& line) { std::cout << line << "\n"; });
   const std::size_t devices = options.config.devices.size();
   std::cout << fmt::format("{}: configuration is valid ({} device{}; {})\n", flags.check_config,
-                           devices, devices == 1 ? "" : "s", outputs_of(options.config, mqtt));
+                           devices, devices == 1 ? "" : "s", gw::describe_outputs(outputs));
   return 0;
 }
 
@@ -280,29 +272,18 @@ int run(const Flags& flags) {
   const std::string simulated_port = simulator ? simulator->path() : "";
   gw::GatewayOptions options =
       gateway_options(flags, simulated_port, simulated_address, capture.ConsoleFd());
-  const gw::MqttSettings mqtt_settings = gw::apply_mqtt_flags(flags.mqtt, options.config.mqtt);
-  const gw::SnmpSettings snmp_settings = options.config.snmp;
-  const std::optional<gw::HttpListen> listen = options.config.http;
+  std::vector<std::unique_ptr<gw::Output>> outputs =
+      gw::make_outputs(output_settings(flags, options.config));
   gateway.emplace(std::move(options));
-  std::optional<gw::HttpServer> http;
-  if (listen) {
-    http.emplace(*gateway, *listen, flags.http.limits,
-                 [&console](const std::string& line) { console.TimedLine(line); });
-    console.Line("live page on " + http->Url());
-  }
   recipient = &*gateway;
-  std::optional<gw::MqttOutput> mqtt;
-  if (mqtt_settings.Enabled()) {
-    mqtt.emplace(mqtt_settings, gateway->Io(), gateway->Model(),
-                 [&console](const std::string& line) { console.TimedLine(line); });
-    gateway->KeepViewTexts();
-    gateway->AddListener(*mqtt);
-    mqtt->Start();
+  for (const auto& output : outputs) {
+    gateway->AddOutput(*output, [&console](const std::string& line) { console.TimedLine(line); });
+    const std::string announcement = output->Announcement();
+    if (!announcement.empty()) console.Line(announcement);
   }
-  const auto snmp = gw::start_snmp_agent(
-      snmp_settings, *gateway, [&console](const std::string& line) { console.TimedLine(line); });
   const int result = gateway->Run();
-  if (mqtt) mqtt->Close();
+  // MQTT says what is current and closes before the simulator's line.
+  outputs.clear();
   if (simulator) {
     console.Line(fmt::format("simulator: {} answers; faults injected: {}", simulator->answers(),
                              sim::format_fault_counts(simulator->fault_counts())));

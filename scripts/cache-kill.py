@@ -23,7 +23,7 @@ from pathlib import Path
 
 BLOCK_SIZE = 895
 # The header of a cache file: marker, version, header length, data id, block
-# length, CRC-32 of the block; little-endian (gateway/cache_file.h).
+# length, CRC-32 of the block; little-endian (gateway/cache/cache_file.h).
 HEADER = struct.Struct("<4sHHIII")
 DATA_ID = 1000
 CACHE_NAME = f"varnok_qmr4100-{DATA_ID}.snapshot"
