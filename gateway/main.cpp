@@ -165,14 +165,14 @@ extern "C" void remove_link_and_stop(int signal) {
 }
 
 // The gateway handles SIGINT and SIGTERM only while it runs; one that comes
-// while it sets up would end the program with the link left behind.
+// while it sets up, or SIGHUP, would end the program with the link left behind.
 void remove_link_on_signals(const std::string& link) {
   std::snprintf(g_simulator_link, sizeof g_simulator_link, "%s", link.c_str());
   struct sigaction action {};
   action.sa_handler = remove_link_and_stop;
   action.sa_flags = SA_RESETHAND;
   sigemptyset(&action.sa_mask);
-  for (int signal : {SIGINT, SIGTERM}) sigaction(signal, &action, nullptr);
+  for (int signal : {SIGHUP, SIGINT, SIGTERM}) sigaction(signal, &action, nullptr);
 }
 
 // The simulator's port is a symlink that follows the pseudo-terminal when it bounces.
@@ -304,9 +304,6 @@ int main(int argc, char** argv) {
   Flags flags;
   add_options(app, flags);
   CLI11_PARSE(app, argc, argv);
-  // SIGHUP means nothing yet: ignored while the gateway sets up, and said on
-  // the console once it runs.
-  std::signal(SIGHUP, SIG_IGN);
 
   // Nothing may end the program through std::terminate.
   try {
