@@ -20,19 +20,8 @@ fi
 
 # The browser is driven through chromedriver from Debian's Python (selenium);
 # the font shows the alarms' Chinese texts on the screenshot.
-packages=(prometheus chromium chromium-driver python3-selenium fonts-wqy-microhei)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2> /dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if ((${#missing[@]})); then
-  echo "http-check: installing ${missing[*]}"
-  sudo_cmd=()
-  [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
-  "${sudo_cmd[@]}" apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends \
-    "${missing[@]}" > /dev/null
-fi
+bash "$(dirname "$0")/apt-install.sh" --no-install-recommends prometheus chromium chromium-driver python3-selenium \
+  fonts-wqy-microhei
 
 build_dir=${BUILD_DIR:-build}
 cmake -S . -B "$build_dir" > /dev/null
