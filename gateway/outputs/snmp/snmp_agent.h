@@ -5,26 +5,14 @@
 // through the model's lock.
 #pragma once
 
-#include <atomic>
-#include <chrono>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
-#include <variant>
-#include <vector>
 
 #include "model/state_model.h"
-#include "outputs/snmp/snmp_alarm_index.h"
 #include "outputs/snmp/snmp_settings.h"
-#include "outputs/snmp/snmp_tree.h"
-#include "outputs/snmp/snmp_wakeup.h"
 
 namespace qmr4100::gateway {
-
-class Gateway;
-class SnmpSubagent;
 
 class SnmpAgent : public StateListener {
  public:
@@ -33,7 +21,9 @@ class SnmpAgent : public StateListener {
 
   // Add it to the gateway's listeners before the run; `model` outlives it.
   SnmpAgent(SnmpSettings settings, const StateModel& model, Log log);
-  // Stops the thread, which closes the session to the master.
+  // Stops the thread, which closes the session to the master. A thread stuck
+  // in Net-SNMP past a few seconds is left behind, cut off from the model and
+  // the log, so that the gateway still exits.
   ~SnmpAgent() override;
   SnmpAgent(const SnmpAgent&) = delete;
   SnmpAgent& operator=(const SnmpAgent&) = delete;
@@ -44,36 +34,9 @@ class SnmpAgent : public StateListener {
   void AlarmChanged(const DeviceState& device, const AlarmChange& change) override;
 
  private:
-  struct HealthEvent {
-    unsigned int data_id;
-    std::string name;
-    Health health;
-  };
-  struct AlarmEvent {
-    unsigned int data_id;
-    AlarmChange change;
-  };
-  using Event = std::variant<HealthEvent, AlarmEvent>;
-
-  void Push(Event event);
-  std::vector<Event> TakeEvents();
-  void Run();
-  void Notify(SnmpSubagent& subagent, const Event& event);
-  const SnmpTree& Tree();
-
-  SnmpSettings m_settings;
-  const StateModel& m_model;
-  Log m_log;
-  std::mutex m_mutex;
-  std::vector<Event> m_events;  // guarded by m_mutex
-  std::atomic<bool> m_stop{false};
-  SnmpWakeup m_wakeup;
-  std::thread m_thread;
-  // The agent thread's own.
-  SnmpAlarmIndex m_indices;
-  SnmpTree m_tree;
-  std::chrono::steady_clock::time_point m_treeBuilt{};
+  class Core;
+  // Shared with the thread, which keeps it when left behind.
+  std::shared_ptr<Core> m_core;
 };
-
 
 }  // namespace qmr4100::gateway

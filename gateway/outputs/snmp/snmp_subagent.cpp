@@ -4,6 +4,8 @@
 #include <cstring>
 #include <stdexcept>
 
+#include <sys/socket.h>
+
 // clang-format off: net-snmp-config.h must come first.
 #include <net-snmp/net-snmp-config.h>
 #include <net-snmp/net-snmp-includes.h>
@@ -20,6 +22,7 @@ namespace qmr4100::gateway {
 namespace {
 
 constexpr const char* kAppName = "qmr4100-gateway";
+constexpr int kSendTimeout = 1;  // seconds
 const oid kSnmpTrapOid[] = {1, 3, 6, 1, 6, 3, 1, 1, 4, 1, 0};
 // A sub-agent needs no MIB files: without this line Net-SNMP would look for
 // its default list and complain about every module the machine lacks.
@@ -139,8 +142,8 @@ void SnmpSubagent::Serve(int wakeup) {
   netsnmp_large_fd_set_cleanup(&readable);
 }
 
-void SnmpSubagent::Send(const SnmpNotification& notification) {
-  if (!m_connected) return;
+bool SnmpSubagent::Send(const SnmpNotification& notification) {
+  if (!m_connected) return false;
   netsnmp_variable_list* list = nullptr;
   const std::vector<oid> trap = library_oid(notification.trap);
   snmp_varlist_add_variable(&list, kSnmpTrapOid, OID_LENGTH(kSnmpTrapOid), ASN_OBJECT_ID,
@@ -148,6 +151,7 @@ void SnmpSubagent::Send(const SnmpNotification& notification) {
   for (const VarBind& bind : notification.objects) add_binding(&list, bind);
   send_v2trap(list);
   snmp_free_varbind(list);
+  return m_connected;
 }
 
 int SnmpSubagent::Handle(netsnmp_mib_handler* handler, netsnmp_handler_registration*,
@@ -179,8 +183,21 @@ void SnmpSubagent::Answer(int mode, netsnmp_agent_request_info* info,
   }
 }
 
-int SnmpSubagent::Connected(int, int, void*, void* client) {
+// A master that stops reading (stopped, hung) would block Net-SNMP's write
+// for good, and with it this thread. Timed out, the write fails, the ping
+// goes unanswered and the session is dropped and opened anew later.
+void SnmpSubagent::LimitSendTime(void* session) {
+  if (!session) return;
+  void* handle = snmp_sess_pointer(static_cast<netsnmp_session*>(session));
+  netsnmp_transport* transport = handle ? snmp_sess_transport(handle) : nullptr;
+  if (!transport || transport->sock < 0) return;
+  const timeval limit{kSendTimeout, 0};
+  setsockopt(transport->sock, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+}
+
+int SnmpSubagent::Connected(int, int, void* session, void* client) {
   auto* self = static_cast<SnmpSubagent*>(client);
+  LimitSendTime(session);
   self->m_log(fmt::format("SNMP: {} the AgentX master at {}",
                           self->m_everConnected ? "reconnected to" : "connected to",
                           self->m_socket));

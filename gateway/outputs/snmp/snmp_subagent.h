@@ -34,8 +34,9 @@ class SnmpSubagent {
   // Answers requests and runs Net-SNMP's timers (pings, reconnects) until
   // one of them was due or `wakeup` became readable.
   void Serve(int wakeup);
-  // Dropped while the master is away: it would not reach anyone.
-  void Send(const SnmpNotification& notification);
+  // Dropped while the master is away: it would not reach anyone. False then,
+  // or when the session went with this send.
+  bool Send(const SnmpNotification& notification);
 
  private:
   void ConfigureLibrary();
@@ -43,6 +44,7 @@ class SnmpSubagent {
   static int Handle(netsnmp_mib_handler_s* handler,
                     netsnmp_handler_registration_s* registration,
                     netsnmp_agent_request_info_s* info, netsnmp_request_info_s* requests);
+  static void LimitSendTime(void* session);
   static int Connected(int major, int minor, void* server, void* client);
   static int Disconnected(int major, int minor, void* server, void* client);
   static int Logged(int major, int minor, void* server, void* client);
