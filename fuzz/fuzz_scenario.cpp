@@ -5,8 +5,8 @@
 #include <cstdint>
 
 #include "fuzz_check.h"
+#include "json_text.h"
 #include "qmr4100/sim/scenario.h"
-#include "text/json_text.h"
 
 namespace {
 
