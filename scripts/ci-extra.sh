@@ -22,18 +22,31 @@ fi
 
 passed=0
 failed=0
+skipped=0
+# Exit status 77 is a skip: the cross builds when the Debian archive cannot
+# give the architecture's packages. Said loudly, not counted as passed.
 step() {
   local name=$1
   shift
-  local start=$SECONDS
+  local start=$SECONDS status=0
   echo "=== $name"
-  if "$@"; then
+  "$@" || status=$?
+  if ((status == 0)); then
     passed=$((passed + 1))
     echo "=== $name: passed in $((SECONDS - start)) s"
+  elif ((status == 77)); then
+    skipped=$((skipped + 1))
+    echo "=== $name: SKIPPED after $((SECONDS - start)) s (the archive cannot give its packages)"
   else
     failed=$((failed + 1))
     echo "=== $name: FAILED after $((SECONDS - start)) s"
   fi
+}
+
+# The armhf package from the armhf build of the step before; none without it.
+package_armhf() {
+  [[ -f build-armhf/CMakeCache.txt ]] || return 77
+  scripts/package.sh armhf
 }
 
 step "fuzz targets" scripts/fuzz.sh "${FUZZ_SECONDS:-10}"
@@ -54,9 +67,10 @@ step "armhf build, suite under qemu without the program runs" scripts/cross.sh a
 step "arm64 build, driver, golden and export tests under qemu" \
   env CROSS_TARGETS="varnok_qmr4100 driver_test plugin_test golden_test" \
   scripts/cross.sh arm64 -L 'driver|golden'
-step "packages amd64 and armhf, lintian" scripts/package.sh amd64 armhf
+step "package amd64, lintian" scripts/package.sh amd64
+step "package armhf, lintian" package_armhf
 step "install test of the amd64 packages" scripts/install-test.sh
 
 echo "ci-extra: $SECONDS s"
-echo "ci-extra: $passed passed, $failed failed"
+echo "ci-extra: $passed passed, $failed failed, $skipped skipped"
 ((failed == 0))
