@@ -254,11 +254,13 @@ int check_config(Flags flags) {
 
 int run(const Flags& flags) {
   std::unique_ptr<sim::PtyServer> simulator;
+  // The one console of every line; it outlives the gateway, which writes to it.
+  std::optional<gw::Console> console_slot;
   // Declared before the capture, which hands it lines until the capture ends.
   std::optional<gw::Gateway> gateway;
   std::atomic<gw::Gateway*> recipient{nullptr};
   gw::StdoutCapture capture;
-  gw::Console console(capture.ConsoleFd());
+  gw::Console& console = console_slot.emplace(capture.ConsoleFd());
   capture.Start([&recipient, &console, &flags](const std::string& line) {
     if (gw::Gateway* target = recipient.load()) {
       target->DriverOutput(line);
@@ -272,6 +274,7 @@ int run(const Flags& flags) {
   const std::string simulated_port = simulator ? simulator->path() : "";
   gw::GatewayOptions options =
       gateway_options(flags, simulated_port, simulated_address, capture.ConsoleFd());
+  options.console = &console;
   std::vector<std::unique_ptr<gw::Output>> outputs =
       gw::make_outputs(output_settings(flags, options.config));
   gateway.emplace(std::move(options));
@@ -303,6 +306,9 @@ int main(int argc, char** argv) {
   app.set_version_flag("--version", std::string("qmr4100-gateway ") + QMR4100_VERSION);
   Flags flags;
   add_options(app, flags);
+  // A console whose reader went away is a failed write, which the console
+  // handles, and not the end of polling.
+  std::signal(SIGPIPE, SIG_IGN);
   CLI11_PARSE(app, argc, argv);
 
   // Nothing may end the program through std::terminate.

@@ -32,7 +32,9 @@ RecordOptions record_options(const GatewayConfig& config) {
 
 Gateway::Gateway(GatewayOptions options)
     : m_options(std::move(options)),
-      m_console(m_options.console_fd),
+      m_ownConsole(m_options.console ? nullptr
+                                     : std::make_unique<Console>(m_options.console_fd)),
+      m_console(m_options.console ? *m_options.console : *m_ownConsole),
       m_record(record_options(m_options.config),
                [this](const std::string& line) { m_console.TimedLine(line); }),
       m_model(m_options.config),

@@ -39,6 +39,7 @@ struct GatewayOptions {
   double deadline = 0;          // seconds until the run gives up; 0: none
   bool handle_signals = false;  // SIGINT and SIGTERM stop the run; SIGHUP is ignored
   int console_fd = STDOUT_FILENO;  // where the operator reads the gateway's lines
+  Console* console = nullptr;      // the program's console, shared; none: one on console_fd
   SummaryStyle summary = SummaryStyle::Line;
   bool verbose = false;  // the driver's own lines and log lines on the console too
 };
@@ -92,7 +93,8 @@ class Gateway : private PollObserver, private StateListener {
 
   // Declared in the order that lets each member outlive what uses it.
   GatewayOptions m_options;
-  Console m_console;
+  std::unique_ptr<Console> m_ownConsole;  // when the program gives none
+  Console& m_console;
   Record m_record;
   StateModel m_model;
   ConsoleView m_consoleView;

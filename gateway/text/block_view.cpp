@@ -145,18 +145,25 @@ std::string describe_block(const Block& block) {
   return out;
 }
 
-std::string summarize_block(const Block& block) {
+std::string plain_value(const std::string&, std::string_view neutral, float value) {
+  return neutral.empty() ? fmt::format("{:.1f}", value) : fmt::format("{} {:.1f}", neutral, value);
+}
+
+std::string summarize_block(const Block& block, const ValueText& show) {
   std::string out = fmt::format("data id {}, {}, {} modules\n", get_u32le(block, kDataId),
                                 timestamp_text(block), block[kModuleCount]);
   for (std::size_t i = 0; i < current_modules(block); ++i) {
     const std::size_t record = module_record(i);
     fmt::format_to(std::back_inserter(out), "  module {}: {} {}\n", i + 1,
-                   float_text(block, record + kModuleValue),
+                   show(fmt::format("modules[{}].value", i + 1), "",
+                        get_f32le(block, record + kModuleValue)),
                    status_name(block[record + kModuleStatus]));
   }
-  fmt::format_to(std::back_inserter(out), "  system value {}, 0x95 value {}\n  0xA2 values",
-                 float_text(block, kSystemValue), float_text(block, kValue95));
-  for (std::size_t k = 0; k < kValueCountA2; ++k) out += ' ' + float_text(block, kValuesA2 + 4 * k);
+  fmt::format_to(std::back_inserter(out), "  {}, {}\n  0xA2 values",
+                 show("system_value", "system value", get_f32le(block, kSystemValue)),
+                 show("value_95", "0x95 value", get_f32le(block, kValue95)));
+  for (std::size_t k = 0; k < kValueCountA2; ++k)
+    out += ' ' + show(fmt::format("values_a2[{}]", k), "", get_f32le(block, kValuesA2 + 4 * k));
   out += '\n';
   return out;
 }

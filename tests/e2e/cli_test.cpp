@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <stdexcept>
 #include <vector>
 
@@ -232,6 +233,29 @@ TEST(GatewayProgram, TerminationStopsCleanlyWithACompleteRecord) {
   const auto events = gwtest::read_record(record);  // every line parses
   const auto snapshots = gwtest::events_named(events, "snapshot");
   EXPECT_EQ(gwtest::events_named(events, "batch").size(), snapshots.size());
+}
+
+// Its console on a pipe whose reader goes away: polling and the record go
+// on to the end, the status is a run's own, and the lost console is said once.
+TEST(GatewayProgram, ConsoleReaderGoneLeavesTheRunAsItWas) {
+  gwtest::TempDir dir;
+  const std::string record = dir.File("r.jsonl");
+  const std::string errors = dir.File("errors.txt");
+  const Outcome outcome = run_shell("{ timeout 60 " GATEWAY_PROGRAM " --simulate --cycles 5 --record " +
+                                    record + " 2> " + errors + "; echo $? > " +
+                                    dir.File("status") + "; } | head -n 1");
+  std::string status;
+  std::ifstream(dir.File("status")) >> status;
+  EXPECT_EQ(status, "0") << outcome.output;
+  EXPECT_EQ(outcome.output.rfind("simulator serving on ", 0), 0u) << outcome.output;
+  const auto events = gwtest::read_record(record);
+  EXPECT_EQ(gwtest::events_named(events, "snapshot").size(), 5u);
+  EXPECT_EQ(gwtest::events_named(events, "gateway_stopped").size(), 1u);
+  std::ostringstream said;
+  said << std::ifstream(errors).rdbuf();
+  EXPECT_EQ(said.str(),
+            "console: cannot write to standard output (Broken pipe); the record and the outputs "
+            "go on\n");
 }
 
 // SIGHUP between cycles: the gateway says it ignores it and polls on until SIGTERM.

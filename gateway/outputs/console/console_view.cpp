@@ -14,19 +14,30 @@ std::string who(const DeviceState& device) {
   return device.Name() == plain ? plain : fmt::format("{} ({})", plain, device.Name());
 }
 
-std::string labelled(const DeviceState& device, const std::string& key, const char* neutral,
+// A module's own label comes before the one every module has.
+const FieldLabel* label_of(const DeviceState& device, const std::string& key) {
+  const FieldLabels& labels = device.Labels();
+  auto found = labels.find(key);
+  if (found == labels.end() && key.rfind("modules[", 0) == 0) found = labels.find("module_value");
+  return found == labels.end() ? nullptr : &found->second;
+}
+
+std::string labelled(const DeviceState& device, const std::string& key, std::string_view neutral,
                      float value) {
-  auto found = device.Labels().find(key);
-  if (found == device.Labels().end()) return fmt::format("{} {:.1f}", neutral, value);
-  const FieldLabel& label = found->second;
-  return fmt::format("{} {:.1f}{}{}", label.label.empty() ? neutral : label.label, value,
-                     label.unit.empty() ? "" : " ", label.unit);
+  const FieldLabel* label = label_of(device, key);
+  if (label == nullptr) return plain_value(key, neutral, value);
+  std::string text = plain_value(key, label->label.empty() ? neutral : label->label, value);
+  if (!label->unit.empty()) text += " " + label->unit;
+  return text;
 }
 
 std::string full_summary(const DeviceState& device) {
   const CyclePoints& points = device.LastPoints();
   std::string text = fmt::format("{}: cycle {} published\n{}", who(device),
-                                 device.Count().published, summarize_block(*device.LastBlock()));
+                                 device.Count().published, summarize_block(*device.LastBlock(), [&device](const std::string& key, std::string_view neutral,
+                                                 float value) {
+                                   return labelled(device, key, neutral, value);
+                                 }));
   text += fmt::format("alarm points: {}, active: {}", points.reported, points.active.size());
   for (const rule_value& point : points.active) text += "\n  active: " + point.desc.str();
   return text;

@@ -83,4 +83,26 @@ TEST(GatewayConsole, ErrorReplyIsNamedAndDriverLinesStayInTheRecord) {
     EXPECT_NE(failed["reason"].asString().find("error reply"), std::string::npos) << failed;
 }
 
+// The full summary shows the configured labels where the one-line summary does, and more.
+TEST(GatewayConsole, FullSummaryNamesTheValuesAsConfigured) {
+  gwtest::TempDir dir;
+  sim::PtyServer server(sim::default_scenario(), {}, {});
+  ConsoleFile console(dir.File("console.txt"));
+  auto options = gwtest::quick_options(server.path(), dir.File("r.jsonl"), 1);
+  options.console_fd = console.Fd();
+  options.summary = gw::SummaryStyle::Full;
+  options.config.fields = {{"system_value", {"Bus voltage", "V"}},
+                           {"module_value", {"Current", "A"}},
+                           {"modules[2].value", {"Load", ""}},
+                           {"values_a2[0]", {"", "degC"}}};
+  gw::Gateway gateway(options);
+  ASSERT_EQ(gateway.Run(), 0);
+
+  const std::string text = console.Text();
+  for (const char* expected : {"\n  module 1: Current ", " A normal\n", "\n  module 2: Load ",
+                               "\n  Bus voltage ", " V, 0x95 value ", " degC "})
+    EXPECT_NE(text.find(expected), std::string::npos) << expected << "\nin:\n" << text;
+  EXPECT_EQ(text.find("system value"), std::string::npos) << text;
+}
+
 }  // namespace
