@@ -52,6 +52,15 @@ void MqttOutput::Close() {
   if (!m_client) return;
   // A connection made while the run was ending has not been told what is current yet.
   if (!m_connected && m_client->Up()) Connected();
+  // The gateway no longer watches the devices: their retained availability
+  // must not stay "online" behind it. The status goes last, and its
+  // acknowledgement, on the same connection, follows theirs.
+  if (m_connected)
+    m_model->ReadAll([this](const DeviceState& device) {
+      MqttMessage offline = availability_message(m_settings.prefix, device);
+      offline.payload = "offline";
+      m_client->Publish(offline);
+    });
   m_client->Close(status_message(m_settings.prefix, "offline"), kCloseWait);
   m_client.reset();
 }
