@@ -240,6 +240,27 @@ TEST(Mqtt, EventsWaitInABoundedQueueWhileTheBrokerIsAway) {
   EXPECT_EQ(events(subscriber.Messages()).size(), 5u) << "the newest five, nothing more";
 }
 
+// A broker that keeps the connection but acknowledges nothing: what the
+// library holds stays bounded while events wait in the queue, and they go
+// out once the broker answers again.
+TEST(Mqtt, ABrokerThatDoesNotAcknowledgeCostsBoundedMemory) {
+  gwtest::Broker broker;
+  sim::PtyServer server(flapping_scenario(1000), {}, {});
+  gw::MqttSettings settings = settings_for(broker);
+  settings.unacknowledged_limit = 10;
+  MqttRun run(server.path(), settings);
+  ASSERT_TRUE(run.said.WaitFor("connected to"));
+  broker.Pause();
+  ASSERT_TRUE(run.said.WaitFor("broker does not acknowledge"));
+  ASSERT_TRUE(run.WaitForPublished(run.Published() + 20));
+  EXPECT_LE(run.Output().Unacknowledged(), 10u);
+  EXPECT_EQ(run.said.Count("broker does not acknowledge"), 1u) << "said once";
+  broker.Resume();
+  gwtest::Subscriber subscriber(broker);
+  EXPECT_TRUE(subscriber.WaitFor([](const auto& m) { return !events(m).empty(); }))
+      << "the held events go out";
+}
+
 TEST(Mqtt, LastWillMarksAKilledGatewayOffline) {
   gwtest::Broker broker;
   gwtest::Subscriber subscriber(broker);
