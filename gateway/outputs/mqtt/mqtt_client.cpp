@@ -56,9 +56,16 @@ struct MqttClientCallbacks {
   }
   static void Published(mosquitto*, void* object, int mid) {
     MqttClient& client = client_of(object);
-    std::lock_guard<std::mutex> lock(client.m_mutex);
-    if (client.m_closingWait) client.m_acked.push_back(mid);
-    client.m_changed.notify_all();
+    bool drained = false;
+    {
+      std::lock_guard<std::mutex> lock(client.m_mutex);
+      if (client.m_closingWait) client.m_acked.push_back(mid);
+      if (client.m_unacknowledged > 0) --client.m_unacknowledged;
+      drained = client.m_full && client.m_unacknowledged == 0;
+      if (drained) client.m_full = false;
+      client.m_changed.notify_all();
+    }
+    if (drained) client.m_handlers.drained();
   }
   static void Log(mosquitto*, void* object, int level, const char* text) {
     if (level != MOSQ_LOG_ERR) return;
@@ -110,9 +117,31 @@ bool MqttClient::Up() {
 }
 
 bool MqttClient::Publish(const MqttMessage& message) {
-  return mosquitto_publish(m_mosq, nullptr, message.topic.c_str(),
-                           static_cast<int>(message.payload.size()), message.payload.data(),
-                           message.qos, message.retained) == MOSQ_ERR_SUCCESS;
+  const bool counted = message.qos > 0;
+  // Counted first: the acknowledgement may come before mosquitto_publish returns.
+  if (counted) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (++m_unacknowledged >= m_options.unacknowledged_limit) m_full = true;
+  }
+  const bool handed = mosquitto_publish(m_mosq, nullptr, message.topic.c_str(),
+                                        static_cast<int>(message.payload.size()),
+                                        message.payload.data(), message.qos,
+                                        message.retained) == MOSQ_ERR_SUCCESS;
+  if (counted && !handed) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    --m_unacknowledged;
+  }
+  return handed;
+}
+
+std::size_t MqttClient::Unacknowledged() {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_unacknowledged;
+}
+
+bool MqttClient::Full() {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  return m_full;
 }
 
 void MqttClient::Close(const MqttMessage& last, std::chrono::milliseconds wait) {

@@ -27,12 +27,15 @@ struct MqttClientOptions {
   std::string password;  // read from the password file; never shown
   std::string ca_file;   // empty with TLS: the system's CAs
   MqttMessage will;      // published by the broker if the connection dies
+  std::size_t unacknowledged_limit = 100;  // when Full() begins
 };
 
 struct MqttClientHandlers {
   std::function<void()> connected;
   // Why the connection went, or why an attempt failed; retried after `retry`.
   std::function<void(const std::string& reason, std::chrono::seconds retry)> down;
+  // Every message acknowledged after the client was Full().
+  std::function<void()> drained;
 };
 
 class MqttClient {
@@ -47,6 +50,11 @@ class MqttClient {
   bool Up();
   // False when the message could not be handed to the library (no connection).
   bool Publish(const MqttMessage& message);
+  // QoS 1 messages published and not yet acknowledged; the library keeps
+  // each of them, whatever the broker does.
+  std::size_t Unacknowledged();
+  // The limit was reached and not every message has been acknowledged since.
+  bool Full();
   // Publishes `last` and waits up to `wait` for the broker to take it, then
   // disconnects and ends the network thread.
   void Close(const MqttMessage& last, std::chrono::milliseconds wait);
@@ -70,6 +78,8 @@ class MqttClient {
   bool m_accepted = false;  // CONNACK accepted since the last attempt began
   bool m_closingWait = false;   // Close notes the acknowledged messages
   std::vector<int> m_acked;
+  std::size_t m_unacknowledged = 0;
+  bool m_full = false;
   std::string m_refusal;    // the broker's reason for refusing, or the library's last error
 };
 

@@ -104,6 +104,8 @@ MqttMessage entity_config(const std::string& prefix, const std::string& ha_prefi
   // The state comes with every publication; the alarms only when they change.
   if (std::string_view(entity.leaf) == "state") config["expire_after"] = expire_after(device);
   if (*entity.device_class) config["device_class"] = entity.device_class;
+  // Numbers Home Assistant keeps statistics of; binary sensors have none.
+  if (std::string_view(entity.component) == "sensor") config["state_class"] = "measurement";
   config["availability"] = availability_json(prefix, device.DataId());
   config["availability_mode"] = "all";
   config["device"] = device_json(device);

@@ -1,5 +1,7 @@
 #include "outputs/mqtt/mqtt_output.h"
 
+#include <utility>
+
 #include <boost/asio/post.hpp>
 #include <fmt/format.h>
 
@@ -23,6 +25,7 @@ MqttClientOptions client_options(const MqttSettings& settings, const SayLine& sa
   options.password = mqtt_password(settings, say);
   options.ca_file = settings.ca_file;
   options.will = status_message(settings.prefix, "offline");
+  options.unacknowledged_limit = settings.unacknowledged_limit;
   return options;
 }
 
@@ -40,6 +43,7 @@ void MqttOutput::Start(const OutputContext& context) {
   handlers.down = [this](const std::string& reason, std::chrono::seconds retry) {
     boost::asio::post(*m_io, [this, reason, retry] { Down(reason, retry); });
   };
+  handlers.drained = [this] { boost::asio::post(*m_io, [this] { Drained(); }); };
   m_client = std::make_unique<MqttClient>(client_options(m_settings, m_say), std::move(handlers));
   m_client->Start();
 }
@@ -52,6 +56,15 @@ void MqttOutput::Close() {
   if (!m_client) return;
   // A connection made while the run was ending has not been told what is current yet.
   if (!m_connected && m_client->Up()) Connected();
+  // The gateway no longer watches the devices: their retained availability
+  // must not stay "online" behind it. The status goes last, and its
+  // acknowledgement, on the same connection, follows theirs.
+  if (m_connected)
+    m_model->ReadAll([this](const DeviceState& device) {
+      MqttMessage offline = availability_message(m_settings.prefix, device);
+      offline.payload = "offline";
+      m_client->Publish(offline);
+    });
   m_client->Close(status_message(m_settings.prefix, "offline"), kCloseWait);
   m_client.reset();
 }
@@ -75,6 +88,23 @@ void MqttOutput::Down(const std::string& reason, std::chrono::seconds retry) {
   m_say(fmt::format("MQTT: {} {}: {}; trying again in {} s (up to 60 s apart), polling goes on",
                     lost ? "connection lost to" : "cannot connect to", m_settings.url, reason,
                     retry.count()));
+}
+
+void MqttOutput::Drained() {
+  m_holdingSaid = false;
+  for (const auto& held : std::exchange(m_held, {})) Retained(held.second);
+  SendWaiting();
+}
+
+bool MqttOutput::Accepting() {
+  if (!m_connected) return false;
+  if (!m_client->Full()) return true;
+  if (!m_holdingSaid) {
+    m_holdingSaid = true;
+    m_say(fmt::format("MQTT: broker does not acknowledge ({} messages waiting); holding events",
+                      m_client->Unacknowledged()));
+  }
+  return false;
 }
 
 void MqttOutput::PublishEverything() {
@@ -111,12 +141,16 @@ void MqttOutput::PublishAlarms() {
 }
 
 void MqttOutput::Retained(const MqttMessage& message) {
-  // Retained messages are not kept: on connecting, what is current goes out.
-  if (m_connected) m_client->Publish(message);
+  // Retained messages are not kept while disconnected: on connecting, what
+  // is current goes out.
+  if (Accepting())
+    m_client->Publish(message);
+  else if (m_connected)
+    m_held.insert_or_assign(message.topic, message);
 }
 
 void MqttOutput::Event(MqttMessage message) {
-  if (m_connected && m_client->Publish(message)) return;
+  if (Accepting() && m_client->Publish(message)) return;
   if (m_waiting.Push(std::move(message)) && m_waiting.Size() == m_settings.queue_limit &&
       !m_queueFullSaid) {
     m_queueFullSaid = true;

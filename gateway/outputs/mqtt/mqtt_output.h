@@ -37,6 +37,10 @@ class MqttOutput : public Output {
 
   // io thread (or after the run).
   std::size_t EventsWaiting() const { return m_waiting.Size(); }
+  // Retained messages held back for a broker that does not acknowledge, one a topic.
+  std::size_t RetainedHeld() const { return m_held.size(); }
+  // Any thread, while started.
+  std::size_t Unacknowledged() const { return m_client->Unacknowledged(); }
 
   void Published(const DeviceState& device) override;
   void HealthChanged(const DeviceState& device, const HealthChange& change) override;
@@ -45,6 +49,9 @@ class MqttOutput : public Output {
  private:
   void Connected();
   void Down(const std::string& reason, std::chrono::seconds retry);
+  void Drained();
+  // Connected and the broker acknowledges; otherwise says it holds, once.
+  bool Accepting();
   void PublishEverything();
   // Unless `again`, only when the module count changed.
   void PublishDiscovery(const DeviceState& device, bool again);
@@ -60,10 +67,12 @@ class MqttOutput : public Output {
   std::unique_ptr<MqttClient> m_client;
   bool m_connected = false;  // as the io thread last heard
   bool m_queueFullSaid = false;
+  bool m_holdingSaid = false;
   std::string m_problem;     // the last one said, said again only when it changes
   MqttEventQueue m_waiting;
   std::map<unsigned int, std::size_t> m_discovered;  // modules the broker holds entities for
   std::set<unsigned int> m_alarmsChanged;
+  std::map<std::string, MqttMessage> m_held;  // by topic: the newest replaces an older one
 };
 
 }  // namespace qmr4100::gateway

@@ -30,6 +30,9 @@ struct MqttSettings {
   bool ha_discovery = false;
   std::string ha_prefix = "homeassistant";
   std::size_t queue_limit = 10000;  // events kept while the broker is away
+  // QoS 1 messages handed to the library and not yet acknowledged; beyond
+  // it the broker counts as away for events.
+  std::size_t unacknowledged_limit = 100;
 
   bool Enabled() const { return !url.empty(); }
 };

@@ -111,9 +111,18 @@ void Broker::Start() {
 
 void Broker::Stop() {
   if (m_pid <= 0) return;
+  Resume();  // a stopped process would not act on SIGTERM
   kill(m_pid, SIGTERM);
   waitpid(m_pid, nullptr, 0);
   m_pid = -1;
+}
+
+void Broker::Pause() {
+  if (m_pid > 0) kill(m_pid, SIGSTOP);
+}
+
+void Broker::Resume() {
+  if (m_pid > 0) kill(m_pid, SIGCONT);
 }
 
 std::string Broker::Url() const {

@@ -35,6 +35,9 @@ class Broker {
 
   void Start();  // returns once the port accepts connections
   void Stop();
+  // SIGSTOP: the connections stay open, nothing is read or acknowledged.
+  void Pause();
+  void Resume();
   std::string Url() const;
   int Port() const { return m_port; }
   std::string File(const std::string& name) const { return m_dir.File(name); }

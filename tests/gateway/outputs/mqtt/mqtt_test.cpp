@@ -3,6 +3,7 @@
 // refuses it or cannot be trusted.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -114,7 +115,10 @@ TEST(Mqtt, SubscribersSeeStateAlarmsEventsAndDiscovery) {
   for (const gwtest::Received& message : messages) last[message.topic] = message.payload;
 
   EXPECT_EQ(last["qmr4100/gateway/status"], "offline");
-  EXPECT_EQ(last["qmr4100/1000/availability"], "online");
+  EXPECT_EQ(last["qmr4100/1000/availability"], "offline") << "the clean stop says so";
+  EXPECT_TRUE(std::any_of(messages.begin(), messages.end(), [](const gwtest::Received& m) {
+    return m.topic == "qmr4100/1000/availability" && m.payload == "online";
+  }));
   const Json::Value state = parse(last["qmr4100/1000/state"]);
   Json::Value snapshot;
   snapshot["bytes"] = state["block"];
@@ -139,6 +143,12 @@ TEST(Mqtt, SubscribersSeeStateAlarmsEventsAndDiscovery) {
       last["homeassistant/binary_sensor/qmr4100_1000/module_4_fault/config"]);
   EXPECT_EQ(fault["unique_id"], "qmr4100_1000_module_4_fault");
   EXPECT_EQ(fault["device_class"], "problem");
+  EXPECT_FALSE(fault.isMember("state_class")) << "not a number";
+  for (const char* sensor : {"system_value", "active_alarms", "module_4_value"})
+    EXPECT_EQ(parse(last[std::string("homeassistant/sensor/qmr4100_1000/") + sensor +
+                         "/config"])["state_class"],
+              "measurement")
+        << sensor;
   EXPECT_EQ(fault["state_topic"], "qmr4100/1000/state");
   EXPECT_EQ(fault["availability"][1]["topic"], "qmr4100/1000/availability");
   EXPECT_EQ(last.count("homeassistant/sensor/qmr4100_1000/module_5_value/config"), 0u);
@@ -228,6 +238,27 @@ TEST(Mqtt, EventsWaitInABoundedQueueWhileTheBrokerIsAway) {
   ASSERT_TRUE(run.said.WaitFor("events dropped while disconnected"));
   EXPECT_TRUE(subscriber.WaitFor([](const auto& m) { return events(m).size() >= 5; }));
   EXPECT_EQ(events(subscriber.Messages()).size(), 5u) << "the newest five, nothing more";
+}
+
+// A broker that keeps the connection but acknowledges nothing: what the
+// library holds stays bounded while events wait in the queue, and they go
+// out once the broker answers again.
+TEST(Mqtt, ABrokerThatDoesNotAcknowledgeCostsBoundedMemory) {
+  gwtest::Broker broker;
+  sim::PtyServer server(flapping_scenario(1000), {}, {});
+  gw::MqttSettings settings = settings_for(broker);
+  settings.unacknowledged_limit = 10;
+  MqttRun run(server.path(), settings);
+  ASSERT_TRUE(run.said.WaitFor("connected to"));
+  broker.Pause();
+  ASSERT_TRUE(run.said.WaitFor("broker does not acknowledge"));
+  ASSERT_TRUE(run.WaitForPublished(run.Published() + 20));
+  EXPECT_LE(run.Output().Unacknowledged(), 10u);
+  EXPECT_EQ(run.said.Count("broker does not acknowledge"), 1u) << "said once";
+  broker.Resume();
+  gwtest::Subscriber subscriber(broker);
+  EXPECT_TRUE(subscriber.WaitFor([](const auto& m) { return !events(m).empty(); }))
+      << "the held events go out";
 }
 
 TEST(Mqtt, LastWillMarksAKilledGatewayOffline) {
